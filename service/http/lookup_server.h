@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <httplib.h>
+
+#include "access_log.h"
+#include "listen_address.h"
+#include "lookup.h"
+
+namespace chati::service::http {
+
+struct server_settings {
+  // Workers always kept: enough to keep both cores busy while some wait on the network.
+  std::size_t core_threads = default_core_threads();
+  // The most connections served at once, idle keep-alive ones included; more wait their turn.
+  std::size_t max_threads = 1024;
+  // How long an idle keep-alive connection, or a client that stops mid-request, may hold its
+  // worker.
+  std::chrono::seconds keep_alive_timeout{5};
+  std::chrono::seconds read_timeout{5};
+  std::size_t keep_alive_max_requests = 1000;
+  log_sink access_log = stderr_log_sink();  // empty: no access log
+
+  static std::size_t default_core_threads();
+};
+
+struct bind_result {
+  std::optional<int> port;  // the port actually bound
+  std::string error;        // why not, for the user
+};
+
+// The lookup service over HTTP: GET /tmbx/qutimu.php?w=..., GET /healthz. The index must
+// outlive the server.
+class lookup_server {
+ public:
+  explicit lookup_server(const question_index& index, server_settings settings = {});
+  ~lookup_server();
+
+  lookup_server(const lookup_server&) = delete;
+  lookup_server& operator=(const lookup_server&) = delete;
+
+  // Opens the listening socket; connections are queued from then on, so the address can be
+  // announced before run().
+  bind_result bind(const listen_address& address);
+
+  // Serves until stop(). False when it could not (not bound).
+  bool run();
+
+  // Stops serving from any thread; run() then returns.
+  void stop();
+
+ private:
+  void install_routes();
+
+  const question_index& index_;
+  server_settings settings_;
+  httplib::Server server_;
+  int listening_socket_ = -1;
+  std::atomic<bool> run_requested_{false};
+  std::atomic<bool> run_finished_{false};
+  std::atomic<bool> stopping_{false};
+};
+
+}  // namespace chati::service::http
