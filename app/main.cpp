@@ -1,0 +1,3 @@
+#include "app/program.h"
+
+int main(int argc, char** argv) { return runtime::run_process(argc, argv, app::program_entry); }
