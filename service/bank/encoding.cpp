@@ -1,8 +1,7 @@
 #include "encoding.h"
 
-#include <iconv.h>
-
 #include <cerrno>
+#include <stdexcept>
 
 namespace chati::service {
 
@@ -40,23 +39,37 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-std::optional<std::string> decode_utf8_or_gb18030(std::string_view bytes) {
-  if (is_valid_utf8(bytes)) return std::string(bytes);
-  iconv_t cd = iconv_open("UTF-8", "GB18030");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  // A GB18030 character is at most 4 bytes and becomes at most 4 UTF-8 bytes; 2-byte ones
-  // become 3, so twice the input is always enough.
+gb18030_decoder::gb18030_decoder() : cd_(iconv_open("UTF-8", "GB18030")) {
+  if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error("iconv cannot convert GB18030 to UTF-8 on this system");
+  }
+}
+
+gb18030_decoder::~gb18030_decoder() { iconv_close(cd_); }
+
+std::optional<std::string> gb18030_decoder::decode(std::string_view bytes) {
+  iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  // A GB18030 character is 1, 2 or 4 bytes and becomes 1, 3 or at most 4 UTF-8 bytes, so twice
+  // the input is always enough.
   std::string out(bytes.size() * 2 + 4, '\0');
   char* in_ptr = const_cast<char*>(bytes.data());
   std::size_t in_left = bytes.size();
   char* out_ptr = out.data();
   std::size_t out_left = out.size();
-  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-  const bool ok = rc != static_cast<std::size_t>(-1) && in_left == 0;
-  iconv_close(cd);
-  if (!ok) return std::nullopt;
+  const std::size_t rc = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
+  if (rc == static_cast<std::size_t>(-1) || in_left != 0) return std::nullopt;
   out.resize(out.size() - out_left);
   return out;
+}
+
+std::optional<std::string> decode_utf8_or_gb18030(std::string_view bytes) {
+  if (is_valid_utf8(bytes)) return std::string(bytes);
+  try {
+    thread_local gb18030_decoder decoder;
+    return decoder.decode(bytes);
+  } catch (const std::runtime_error&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace chati::service

@@ -1,0 +1,228 @@
+#include "ngram_index.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "normalize.h"
+#include "similarity.h"
+#include "text.h"
+
+namespace chati::service {
+namespace {
+
+// Longer queries and questions are compared on their first code points only.
+constexpr std::size_t max_compared_chars = 256;
+// Questions this short are also indexed by single characters, for one-character queries.
+constexpr std::size_t short_question_chars = 8;
+// Candidate questions have a length from a quarter to four times the query's: outside that
+// range the ratio cannot come near the threshold.
+constexpr std::size_t length_window = 4;
+// Postings visited per lookup, rarest grams first: the common grams of a template ("的下一句是")
+// would otherwise make a large bank slow without finding better candidates.
+constexpr std::size_t posting_budget = 50000;
+// Candidates re-ranked by similarity.
+constexpr std::size_t candidates_scored = 64;
+
+struct scratch {
+  std::vector<std::uint16_t> counts;
+  std::vector<std::uint32_t> touched;
+};
+
+scratch& thread_scratch(std::size_t size) {
+  thread_local scratch s;
+  if (s.counts.size() < size) s.counts.resize(size, 0);
+  return s;
+}
+
+}  // namespace
+
+void ngram_index::builder::add(const question_row& row, std::string_view norm_utf8) {
+  std::u32string norm = decode_utf8(norm_utf8);
+  if (norm.size() > max_compared_chars) norm.resize(max_compared_chars);
+  rows_.push_back({row, std::move(norm)});
+}
+
+ngram_index ngram_index::builder::build() && {
+  ngram_index index;
+  std::stable_sort(rows_.begin(), rows_.end(),
+                   [](const pending& a, const pending& b) { return a.norm.size() < b.norm.size(); });
+  std::size_t text_bytes = 0, norm_chars = 0;
+  for (const pending& p : rows_) {
+    text_bytes += p.row.question.size() + p.row.answer.size() + p.row.options.size() + p.row.type.size();
+    norm_chars += p.norm.size();
+  }
+  if (text_bytes > UINT32_MAX || norm_chars > UINT32_MAX || rows_.size() > UINT32_MAX / 2) {
+    throw std::runtime_error("question bank too large to index");
+  }
+  index.texts_.reserve(text_bytes);
+  index.norms_.reserve(norm_chars);
+  index.entries_.reserve(rows_.size());
+  for (pending& p : rows_) {
+    entry e{};
+    e.text = static_cast<std::uint32_t>(index.texts_.size());
+    e.question_len = static_cast<std::uint32_t>(p.row.question.size());
+    e.answer_len = static_cast<std::uint32_t>(p.row.answer.size());
+    e.options_len = static_cast<std::uint32_t>(p.row.options.size());
+    e.type_len = static_cast<std::uint32_t>(p.row.type.size());
+    index.texts_ += p.row.question;
+    index.texts_ += p.row.answer;
+    index.texts_ += p.row.options;
+    index.texts_ += p.row.type;
+    e.norm = static_cast<std::uint32_t>(index.norms_.size());
+    e.norm_len = static_cast<std::uint32_t>(p.norm.size());
+    index.norms_ += p.norm;
+    index.entries_.push_back(e);
+    p = pending{};
+  }
+  rows_.clear();
+  rows_.shrink_to_fit();
+
+  const std::size_t longest = index.entries_.empty() ? 0 : index.entries_.back().norm_len;
+  index.first_of_length_.resize(longest + 2);
+  std::uint32_t id = 0;
+  for (std::size_t len = 0; len < index.first_of_length_.size(); ++len) {
+    while (id < index.entries_.size() && index.entries_[id].norm_len < len) ++id;
+    index.first_of_length_[len] = id;
+  }
+
+  std::vector<std::uint64_t> keys;
+  auto grams_of = [&](const entry& e, bool unigrams) {
+    const std::u32string_view n = index.norm_of(e);
+    keys.clear();
+    if (unigrams) {
+      for (char32_t c : n) keys.push_back(gram_table::key(c));
+    } else {
+      for (std::size_t i = 0; i + 1 < n.size(); ++i) keys.push_back(gram_table::key(n[i], n[i + 1]));
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::uint32_t id = 0; id < index.entries_.size(); ++id) {
+      const entry& e = index.entries_[id];
+      grams_of(e, false);
+      for (std::uint64_t k : keys) pass == 0 ? index.bigrams_.count(k) : index.bigrams_.add(k, id);
+      if (e.norm_len > short_question_chars) continue;
+      grams_of(e, true);
+      for (std::uint64_t k : keys) pass == 0 ? index.unigrams_.count(k) : index.unigrams_.add(k, id);
+    }
+    if (pass == 0) {
+      index.bigrams_.start_filling();
+      index.unigrams_.start_filling();
+    }
+  }
+  index.bigrams_.finish();
+  index.unigrams_.finish();
+  return index;
+}
+
+std::size_t ngram_index::memory_bytes() const {
+  return entries_.capacity() * sizeof(entry) + texts_.capacity() +
+         norms_.capacity() * sizeof(char32_t) + first_of_length_.capacity() * sizeof(std::uint32_t) +
+         bigrams_.memory_bytes() + unigrams_.memory_bytes();
+}
+
+match ngram_index::to_match(const entry& e, double score) const {
+  match m;
+  std::size_t at = e.text;
+  m.question = texts_.substr(at, e.question_len);
+  at += e.question_len;
+  m.answer = texts_.substr(at, e.answer_len);
+  at += e.answer_len;
+  m.options = texts_.substr(at, e.options_len);
+  at += e.options_len;
+  m.type = texts_.substr(at, e.type_len);
+  m.score = score;
+  m.confident = score >= match_threshold;
+  return m;
+}
+
+void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint32_t>& out) const {
+  const std::size_t lo = (q.size() + length_window - 1) / length_window;
+  const std::size_t hi = std::min(q.size() * length_window, first_of_length_.size() - 2);
+  if (lo > hi) return;
+  const std::uint32_t id_lo = first_of_length_[lo];
+  const std::uint32_t id_hi = first_of_length_[hi + 1];
+
+  std::vector<std::span<const std::uint32_t>> lists;
+  auto window = [&](std::span<const std::uint32_t> p) {
+    const auto b = std::lower_bound(p.begin(), p.end(), id_lo);
+    const auto e = std::lower_bound(b, p.end(), id_hi);
+    return std::span<const std::uint32_t>(b, e);
+  };
+  if (q.size() == 1) {
+    lists.push_back(window(unigrams_.postings(gram_table::key(q[0]))));
+  } else {
+    std::vector<std::uint64_t> keys;
+    for (std::size_t i = 0; i + 1 < q.size(); ++i) keys.push_back(gram_table::key(q[i], q[i + 1]));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (std::uint64_t k : keys) {
+      auto p = window(bigrams_.postings(k));
+      if (!p.empty()) lists.push_back(p);
+    }
+  }
+  std::sort(lists.begin(), lists.end(), [](auto a, auto b) { return a.size() < b.size(); });
+
+  scratch& s = thread_scratch(entries_.size());
+  s.touched.clear();
+  std::size_t visited = 0;
+  for (std::size_t g = 0; g < lists.size(); ++g) {
+    auto p = lists[g];
+    if (visited + p.size() > posting_budget) {
+      if (g > 0) break;
+      // Only common grams: the shortest questions holding the rarest one.
+      p = p.first(posting_budget);
+    }
+    visited += p.size();
+    for (std::uint32_t id : p) {
+      if (s.counts[id]++ == 0) s.touched.push_back(id);
+    }
+  }
+
+  const std::size_t keep = std::min(candidates_scored, s.touched.size());
+  std::partial_sort(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep),
+                    s.touched.end(), [&](std::uint32_t a, std::uint32_t b) {
+                      return s.counts[a] != s.counts[b] ? s.counts[a] > s.counts[b] : a < b;
+                    });
+  out.assign(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep));
+  for (std::uint32_t id : s.touched) s.counts[id] = 0;
+}
+
+lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit) const {
+  lookup_result result;
+  std::u32string q = normalize_question(utf8_query);
+  result.understood = encode_utf8(q);
+  if (q.size() > max_compared_chars) q.resize(max_compared_chars);
+  if (q.empty() || limit == 0 || entries_.empty()) return result;
+
+  std::vector<std::uint32_t> candidates;
+  gather_candidates(q, candidates);
+  const lcs_pattern pattern(q);
+  std::vector<std::pair<double, std::uint32_t>> scored;
+  scored.reserve(candidates.size());
+  for (std::uint32_t id : candidates) scored.emplace_back(pattern.ratio(norm_of(entries_[id])), id);
+  std::sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  for (std::size_t i = 0; i < scored.size() && i < limit; ++i) {
+    result.matches.push_back(to_match(entries_[scored[i].second], scored[i].first));
+  }
+  return result;
+}
+
+std::unique_ptr<question_index> open_question_index(const std::filesystem::path& bank) {
+  auto db = open_bank_for_reading(bank);
+  ngram_index::builder builder;
+  try {
+    read_bank(db.get(), [&](long long, const question_row& row, std::string_view norm) {
+      builder.add(row, norm);
+    });
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("bank " + bank.string() + ": cannot read: " + e.what());
+  }
+  db.reset();
+  return std::make_unique<ngram_index>(std::move(builder).build());
+}
+
+}  // namespace chati::service

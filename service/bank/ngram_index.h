@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bank_file.h"
+#include "gram_table.h"
+#include "lookup.h"
+
+namespace chati::service {
+
+// A match is confident when its similarity to the query reaches this.
+inline constexpr double match_threshold = 0.62;
+
+// The in-memory search index: questions sorted by the length of their normalised form, posting
+// lists of character bigrams (and of single characters for short questions) to find candidates,
+// and a bit-parallel LCS ratio over code points to rank them. Immutable once built.
+class ngram_index final : public question_index {
+ public:
+  class builder {
+   public:
+    void add(const question_row& row, std::string_view norm_utf8);
+    ngram_index build() &&;
+
+   private:
+    friend class ngram_index;
+    struct pending {
+      question_row row;
+      std::u32string norm;
+    };
+    std::vector<pending> rows_;
+  };
+
+  lookup_result lookup(std::string_view utf8_query, std::size_t limit) const override;
+  std::size_t size() const override { return entries_.size(); }
+  std::size_t memory_bytes() const;
+
+ private:
+  struct entry {
+    std::uint32_t text;  // offset in texts_: question, answer, options, type one after another
+    std::uint32_t question_len, answer_len, options_len, type_len;
+    std::uint32_t norm;  // offset in norms_
+    std::uint32_t norm_len;
+  };
+
+  std::u32string_view norm_of(const entry& e) const { return {norms_.data() + e.norm, e.norm_len}; }
+  match to_match(const entry& e, double score) const;
+  void gather_candidates(std::u32string_view q, std::vector<std::uint32_t>& out) const;
+
+  std::vector<entry> entries_;
+  std::string texts_;
+  std::u32string norms_;
+  std::vector<std::uint32_t> first_of_length_;  // first id whose norm has at least that length
+  gram_table bigrams_;
+  gram_table unigrams_;  // only questions of at most short_question_chars
+};
+
+}  // namespace chati::service
