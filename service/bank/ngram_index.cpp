@@ -1,6 +1,7 @@
 #include "ngram_index.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "normalize.h"
@@ -20,8 +21,9 @@ constexpr std::size_t length_window = 4;
 // Postings visited per lookup, rarest grams first: the common grams of a template ("的下一句是")
 // would otherwise make a large bank slow without finding better candidates.
 constexpr std::size_t posting_budget = 50000;
-// Candidates re-ranked by similarity.
+// Candidates ranked by LCS ratio; the best of them are ranked again by the weighted ratio.
 constexpr std::size_t candidates_scored = 64;
+constexpr std::size_t candidates_weighted = 16;
 
 struct scratch {
   std::vector<std::uint16_t> counts;
@@ -85,6 +87,28 @@ ngram_index ngram_index::builder::build() && {
     index.first_of_length_[len] = id;
   }
 
+  // Inverse document frequency of each character: template words shared by many questions
+  // ("的下一句是", "出自哪首诗") count for less than the words that tell questions apart.
+  std::vector<std::uint32_t> df;
+  for (const entry& e : index.entries_) {
+    std::u32string_view n = index.norm_of(e);
+    for (std::size_t i = 0; i < n.size(); ++i) {
+      if (n.substr(0, i).find(n[i]) != std::u32string_view::npos) continue;
+      if (df.size() <= n[i]) df.resize(n[i] + 1, 0);
+      ++df[n[i]];
+    }
+  }
+  const double total = static_cast<double>(index.entries_.size());
+  index.char_weight_.resize(df.size());
+  for (std::size_t c = 0; c < df.size(); ++c) {
+    index.char_weight_[c] = static_cast<float>(std::log(1.0 + total / (df[c] + 1.0)));
+  }
+  for (entry& e : index.entries_) {
+    float sum = 0;
+    for (char32_t c : index.norm_of(e)) sum += index.weight_of(c);
+    e.norm_weight = sum;
+  }
+
   std::vector<std::uint64_t> keys;
   auto grams_of = [&](const entry& e, bool unigrams) {
     const std::u32string_view n = index.norm_of(e);
@@ -120,6 +144,11 @@ std::size_t ngram_index::memory_bytes() const {
   return entries_.capacity() * sizeof(entry) + texts_.capacity() +
          norms_.capacity() * sizeof(char32_t) + first_of_length_.capacity() * sizeof(std::uint32_t) +
          bigrams_.memory_bytes() + unigrams_.memory_bytes();
+}
+
+float ngram_index::weight_of(char32_t c) const {
+  if (c < char_weight_.size()) return char_weight_[c];
+  return static_cast<float>(std::log(1.0 + static_cast<double>(entries_.size())));
 }
 
 match ngram_index::to_match(const entry& e, double score) const {
@@ -202,9 +231,21 @@ lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit
   std::vector<std::pair<double, std::uint32_t>> scored;
   scored.reserve(candidates.size());
   for (std::uint32_t id : candidates) scored.emplace_back(pattern.ratio(norm_of(entries_[id])), id);
-  std::sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) {
+  auto best_first = [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
+  };
+  std::sort(scored.begin(), scored.end(), best_first);
+
+  scored.resize(std::min(scored.size(), std::max(candidates_weighted, limit)));
+  std::vector<float> weights(q.size());
+  float query_weight = 0;
+  for (std::size_t i = 0; i < q.size(); ++i) query_weight += weights[i] = weight_of(q[i]);
+  for (auto& [score, id] : scored) {
+    const entry& e = entries_[id];
+    const double both = static_cast<double>(query_weight) + e.norm_weight;
+    score = both > 0 ? 2.0 * weighted_lcs(q, weights.data(), norm_of(e)) / both : 0.0;
+  }
+  std::sort(scored.begin(), scored.end(), best_first);
   for (std::size_t i = 0; i < scored.size() && i < limit; ++i) {
     result.matches.push_back(to_match(entries_[scored[i].second], scored[i].first));
   }

@@ -133,13 +133,14 @@ bool usable(const clause& c) { return c.text.size() >= 2 && c.text.size() <= 12;
 
 }  // namespace
 
-std::vector<question_row> poetry_questions(const std::filesystem::path& poems) {
+std::vector<std::vector<question_row>> poetry_questions_by_poem(const std::filesystem::path& poems) {
   std::ifstream in(poems, std::ios::binary);
   if (!in) return {};
   const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<question_row> rows;
+  std::vector<std::vector<question_row>> all;
   const std::string type = "诗词";
   for (const poem& p : read_poems(content)) {
+    std::vector<question_row>& rows = all.emplace_back();
     const std::string source = p.author + "《" + p.title + "》";
     rows.push_back({"《" + p.title + "》的作者是？", p.author, "", type});
     const std::vector<clause> cs = clauses_of(p);
@@ -153,6 +154,14 @@ std::vector<question_row> poetry_questions(const std::filesystem::path& poems) {
         rows.push_back({"“" + next + "”的上一句是？", verse, "", type});
       }
     }
+  }
+  return all;
+}
+
+std::vector<question_row> poetry_questions(const std::filesystem::path& poems) {
+  std::vector<question_row> rows;
+  for (auto& poem : poetry_questions_by_poem(poems)) {
+    rows.insert(rows.end(), std::make_move_iterator(poem.begin()), std::make_move_iterator(poem.end()));
   }
   return rows;
 }

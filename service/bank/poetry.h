@@ -16,6 +16,9 @@ inline const std::filesystem::path default_poems_dir = "/usr/share/games/fortune
 // author. Returns nothing when the file cannot be read.
 std::vector<question_row> poetry_questions(const std::filesystem::path& poems);
 
+// The same questions, grouped by poem.
+std::vector<std::vector<question_row>> poetry_questions_by_poem(const std::filesystem::path& poems);
+
 // The poetry questions of tang300 and song100 in `dir`, those that exist.
 std::vector<question_row> poetry_questions_in(const std::filesystem::path& dir);
 

@@ -1,5 +1,6 @@
 #include "similarity.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace chati::service {
@@ -67,6 +68,21 @@ double lcs_pattern::ratio(std::u32string_view text) const {
   const std::size_t total = size_ + text.size();
   if (total == 0) return 1.0;
   return 2.0 * static_cast<double>(lcs(text)) / static_cast<double>(total);
+}
+
+double weighted_lcs(std::u32string_view query, const float* query_weights, std::u32string_view text) {
+  thread_local std::vector<double> prev, cur;
+  prev.assign(query.size() + 1, 0.0);
+  cur.assign(query.size() + 1, 0.0);
+  for (char32_t c : text) {
+    for (std::size_t j = 1; j <= query.size(); ++j) {
+      double best = std::max(prev[j], cur[j - 1]);
+      if (query[j - 1] == c) best = std::max(best, prev[j - 1] + query_weights[j - 1]);
+      cur[j] = best;
+    }
+    prev.swap(cur);
+  }
+  return prev[query.size()];
 }
 
 double similarity_ratio(std::u32string_view a, std::u32string_view b) {

@@ -34,4 +34,8 @@ class lcs_pattern {
 
 double similarity_ratio(std::u32string_view a, std::u32string_view b);
 
+// The largest total weight of a subsequence common to `query` and `text`, where each character of
+// the query weighs query_weights[i]: an LCS in which rare characters count more than common ones.
+double weighted_lcs(std::u32string_view query, const float* query_weights, std::u32string_view text);
+
 }  // namespace chati::service
