@@ -87,6 +87,10 @@ void element::write(property_index index, const property_value& value) {
   }
 }
 
+void element::take_focus() {
+  if (wxWindow* w = widget()) w->SetFocus();
+}
+
 void element::place() {
   if (wxWindow* w = widget())
     w->SetSize(static_cast<int>(integer(property_left)), static_cast<int>(integer(property_top)),

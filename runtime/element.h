@@ -35,6 +35,9 @@ class element {
   std::int64_t integer(property_index index) const;
   wxString text(property_index index) const;
 
+  // Gives the element the keyboard focus.
+  virtual void take_focus();
+
   // Places the toolkit window at the element's rectangle (a subclass may place it inside).
   virtual void place();
 

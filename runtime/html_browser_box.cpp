@@ -1,5 +1,7 @@
 #include "runtime/html_browser_box.h"
 
+#include "runtime/page_focus.h"
+
 #include <wx/panel.h>
 #include <wx/webview.h>
 
@@ -40,7 +42,7 @@ std::unique_ptr<element> create_browser_box(wxWindow* parent, const element_reco
 html_browser_box::html_browser_box(wxWindow* parent, const element_record& record, int child_id)
     : element(record, html_browser_box_kind) {
   box_ = new wxPanel(parent, child_id, wxPoint(record.left, record.top),
-                     wxSize(record.width, record.height), wxBORDER_NONE | wxTAB_TRAVERSAL);
+                     wxSize(record.width, record.height), wxBORDER_NONE);
   box_->SetBackgroundColour(*wxWHITE);
   if (record.disabled) box_->Disable();
   view_ = wxWebView::New(box_, wxID_ANY, wxString(), wxPoint(0, 0), box_->GetClientSize());
@@ -53,7 +55,7 @@ html_browser_box::html_browser_box(wxWindow* parent, const element_record& recor
     view_->SetSize(box_->GetClientSize());
     event.Skip();
   });
-  box_->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent&) { view_->SetFocus(); });
+  box_->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent&) { focus_web_page(view_); });
   view_->Bind(wxEVT_WEBVIEW_NAVIGATING,
               [this](wxWebViewEvent& event) { status_text_ = event.GetURL(); });
   view_->Bind(wxEVT_WEBVIEW_LOADED, [this](wxWebViewEvent&) { status_text_ = "完成"; });
@@ -68,11 +70,9 @@ html_browser_box::html_browser_box(wxWindow* parent, const element_record& recor
 
 wxWindow* html_browser_box::widget() const { return box_; }
 
-bool html_browser_box::holds(const wxWindow* w) const {
-  for (; w; w = w->GetParent())
-    if (w == view_) return true;
-  return false;
-}
+void html_browser_box::take_focus() { focus_web_page(view_); }
+
+bool html_browser_box::page_has_focus() const { return web_page_has_focus(view_); }
 
 bool html_browser_box::read_live(property_index index, stored& out) const {
   if (!view_) return false;

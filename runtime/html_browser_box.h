@@ -13,8 +13,8 @@ class html_browser_box : public element {
  public:
   html_browser_box(wxWindow* parent, const element_record& record, int child_id);
   wxWindow* widget() const override;
-  // True when `w` is the web view or inside it: the page has the focus.
-  bool holds(const wxWindow* w) const;
+  void take_focus() override;
+  bool page_has_focus() const;
 
  protected:
   bool read_live(property_index index, stored& out) const override;

@@ -8,6 +8,7 @@
 #include "runtime/button.h"
 #include "runtime/element.h"
 #include "runtime/html_browser_box.h"
+#include "runtime/page_focus.h"
 #include "runtime/runtime_state.h"
 #include "runtime/window.h"
 
@@ -37,21 +38,40 @@ element* next_in_cycle(const live_window& window, const element* from, bool back
   return cycle[backward ? (i + cycle.size() - 1) % cycle.size() : (i + 1) % cycle.size()];
 }
 
-// The page gets a key first while it has the focus. The engine answers asynchronously: a key it
-// does not use comes back through the window as the same event (same time stamp). By then the
-// engine may already have moved the focus out of the page (Tab past its last element), so the
-// returned key is handled as if it had been pressed in the page.
+// The page gets a key first while it has the focus: the key goes straight to the engine, which
+// answers asynchronously. A key it does not use comes back through the window as the same event
+// (same time stamp and key), possibly after the engine has already moved the focus out of the
+// page (Tab past its last element); such a key is handled as pressed in the page, exactly once.
 struct key_offered_to_page {
   long timestamp = -1;
-  int key_code = 0;
-  int modifiers = 0;
-  element* page = nullptr;
+  int raw_key_code = 0;
 
   bool is(const wxKeyEvent& e) const {
-    return page && static_cast<long>(e.GetTimestamp()) == timestamp &&
-           e.GetKeyCode() == key_code && e.GetModifiers() == modifiers;
+    return timestamp >= 0 && static_cast<long>(e.GetTimestamp()) == timestamp &&
+           static_cast<int>(e.GetRawKeyCode()) == raw_key_code;
   }
 };
+
+key_offered_to_page offered;
+
+html_browser_box* page_of(const live_window& window) {
+  for (const auto& c : window.controls)
+    if (auto* page = dynamic_cast<html_browser_box*>(c.get())) return page;
+  return nullptr;
+}
+
+// Before dispatch: remembers a key press that the page is about to get first.
+void note_key_press(long timestamp, int raw_key_code) {
+  runtime_state& s = state();
+  for (window_number n : s.windows.live_numbers()) {
+    const live_window* live = s.windows.find_live(n);
+    const html_browser_box* page = live && !live->closing ? page_of(*live) : nullptr;
+    if (page && page->page_has_focus()) {
+      offered = {timestamp, raw_key_code};
+      return;
+    }
+  }
+}
 
 class keyboard_rules {
  public:
@@ -64,25 +84,21 @@ class keyboard_rules {
       event.Skip();
       return;
     }
-    const wxWindow* focus = wxWindow::FindFocus();
-    element* focused = element_holding(*live, focus);
-    const auto* page = dynamic_cast<html_browser_box*>(focused);
-
-    if (offered_.is(event)) {
-      focused = offered_.page;  // the page did not use it
-      offered_ = {};
-    } else if (page && page->holds(focus)) {
-      offered_ = {static_cast<long>(event.GetTimestamp()), event.GetKeyCode(),
-                  event.GetModifiers(), focused};
-      event.Skip();
+    element* focused = nullptr;
+    if (offered.is(event)) {
+      focused = page_of(*live);  // the page did not use it
+      offered = {};
+    } else if (const html_browser_box* page = page_of(*live); page && page->page_has_focus()) {
+      event.Skip();  // the page's own key
       return;
+    } else {
+      focused = element_holding(*live, wxWindow::FindFocus());
     }
 
     const int key = event.GetKeyCode();
     const int mods = event.GetModifiers();
     if (key == WXK_TAB && (mods == wxMOD_NONE || mods == wxMOD_SHIFT)) {
-      if (element* next = next_in_cycle(*live, focused, mods == wxMOD_SHIFT))
-        next->widget()->SetFocus();
+      if (element* next = next_in_cycle(*live, focused, mods == wxMOD_SHIFT)) next->take_focus();
       return;
     }
     if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && mods == wxMOD_NONE) {
@@ -105,7 +121,7 @@ class keyboard_rules {
       return;
     }
     if (static_cast<window_element&>(*live.window).enter_moves_focus()) {
-      if (element* next = next_in_cycle(live, focused, false)) next->widget()->SetFocus();
+      if (element* next = next_in_cycle(live, focused, false)) next->take_focus();
       return;
     }
     for (const auto& c : live.controls)
@@ -116,7 +132,6 @@ class keyboard_rules {
   }
 
   window_number window_;
-  key_offered_to_page offered_;
 };
 
 }  // namespace
@@ -135,12 +150,17 @@ void focus_first_control(window_number window) {
   live_window* live = state().windows.find_live(window);
   if (!live) return;
   const std::vector<element*> cycle = tab_cycle(*live);
-  if (!cycle.empty()) cycle.front()->widget()->SetFocus();
+  if (!cycle.empty()) cycle.front()->take_focus();
 }
 
 void attach_keyboard_rules(window_number window) {
   live_window* live = state().windows.find_live(window);
   if (!live) return;
+  static bool observing = false;
+  if (!observing) {
+    observe_key_presses(note_key_press);
+    observing = true;
+  }
   auto rules = std::make_shared<keyboard_rules>(window);
   live->window->widget()->Bind(wxEVT_CHAR_HOOK,
                                [rules](wxKeyEvent& event) { rules->on_key(event); });

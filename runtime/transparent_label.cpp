@@ -1,3 +1,4 @@
+#include <wx/dcscreen.h>
 #include <wx/stattext.h>
 
 #include <string>
@@ -48,7 +49,10 @@ wxFont logical_font(const wxString& spec, const wxFont& fallback) {
   try {
     const int height = std::stoi(fields[0]);
     const int weight = std::stoi(fields[2]);
-    wxFontInfo info(wxSize(0, height < 0 ? -height : height));
+    // The height is the characters' em height in pixels (the toolkit's pixel size would be the
+    // line height): converted to points at the screen's resolution.
+    const double ppi = wxScreenDC().GetPPI().y;
+    wxFontInfo info((height < 0 ? -height : height) * 72.0 / (ppi > 0 ? ppi : 96.0));
     // The character set is replaced by the default one when the font is made.
     info.Weight(weight == 0 ? wxFONTWEIGHT_NORMAL : weight)
         .Italic(std::stoi(fields[3]) != 0)
