@@ -243,7 +243,11 @@ lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit
   for (auto& [score, id] : scored) {
     const entry& e = entries_[id];
     const double both = static_cast<double>(query_weight) + e.norm_weight;
-    score = both > 0 ? 2.0 * weighted_lcs(q, weights.data(), norm_of(e)) / both : 0.0;
+    if (norm_of(e) == q) {
+      score = 1.0;
+    } else {
+      score = both > 0 ? std::min(1.0, 2.0 * weighted_lcs(q, weights.data(), norm_of(e)) / both) : 0.0;
+    }
   }
   std::sort(scored.begin(), scored.end(), best_first);
   for (std::size_t i = 0; i < scored.size() && i < limit; ++i) {
