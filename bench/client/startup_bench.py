@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Start-up of chati against the toolkit's floor (bare_webview), run in turns on one private X
+display, and the memory of both right after start-up.
+
+Per run and program it measures, from the exec:
+  mapped      the program's visible top-level window mapped (X MapNotify, seen from outside)
+  web proc    the engine's WebKitWebProcess started (/proc start times; 10 ms resolution)
+  1st load    the first page load finished in the web view (load observer, preloaded)
+  last load   the last page load the program started at start-up finished, i.e. about:blank
+              shown with nothing more pending (loads seen within --settle seconds of the first)
+and then RSS and PSS of the program and of each of the engine's helper processes.
+"""
+
+import argparse
+import os
+import statistics
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import bench_session  # noqa: E402
+import process_memory  # noqa: E402
+from x_map_watch import MapWatch  # noqa: E402
+
+TICKS_PER_SECOND = os.sysconf("SC_CLK_TCK")
+
+
+def measure(path, build, display, settle):
+    watch = MapWatch(display.name)
+    program = bench_session.Program(path, build, display)
+    try:
+        program.wait_for_loads(1)
+        time.sleep(settle)
+        loads = program.loads()
+        windows = []
+        deadline = time.monotonic() + 10
+        while not windows and time.monotonic() < deadline:
+            windows = display.visible_windows(program.classname)
+            if not windows:
+                time.sleep(0.02)
+        mapped = [watch.mapped_at(w) for w in windows if watch.mapped_at(w) is not None]
+        if not mapped:
+            raise SystemExit(f"{program.classname}: its window was not seen mapped")
+        helpers = {process_memory.name(pid): pid for pid in process_memory.descendants(program.pid)}
+        web_process = None
+        if "WebKitWebProcess" in helpers:
+            ticks = (process_memory.start_ticks(helpers["WebKitWebProcess"])
+                     - process_memory.start_ticks(program.pid))
+            web_process = ticks / TICKS_PER_SECOND
+        return {
+            "mapped": min(mapped) - program.started,
+            "web proc": web_process,
+            "1st load": loads[0] - program.started,
+            "last load": loads[-1] - program.started,
+            "loads": len(loads),
+            "requested": [uri for _, uri in program.requests()],
+            "memory": process_memory.snapshot(program.pid),
+        }
+    finally:
+        program.stop()
+        watch.close()
+
+
+def ms(value):
+    return "   -  " if value is None else f"{value * 1000:6.0f}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=bench_session.DEFAULT_BUILD,
+                        help="build tree with app/chati and bench/client (default: %(default)s)")
+    parser.add_argument("--runs", type=int, default=10, help="measured runs of each program")
+    parser.add_argument("--warmup", type=int, default=1, help="unmeasured runs of each first")
+    parser.add_argument("--settle", type=float, default=1.5,
+                        help="seconds after the first load to wait for further start-up loads "
+                             "and before reading memory")
+    parser.add_argument("--no-wm", action="store_true", help="run without a window manager")
+    args = parser.parse_args()
+
+    build = bench_session.BuildTree(args.build)
+    programs = {"bare_webview": build.floor, "chati": build.chati}
+    results = {name: [] for name in programs}
+    display = bench_session.Display(window_manager=not args.no_wm)
+    try:
+        print(f"display {display.name}, window manager: {'none' if args.no_wm else 'openbox'}")
+        print(f"{'run':>4} {'program':<13} {'mapped':>6} {'web proc':>8} {'1st load':>8} "
+              f"{'last load':>9}  loads   (ms from exec)")
+        for run in range(-args.warmup, args.runs):
+            # Alternate which program goes first, so that neither always follows the other.
+            order = list(programs) if run % 2 == 0 else list(reversed(programs))
+            for name in order:
+                result = measure(programs[name], build, display, args.settle)
+                label = "warm" if run < 0 else str(run + 1)
+                print(f"{label:>4} {name:<13} {ms(result['mapped'])} {ms(result['web proc']):>8} "
+                      f"{ms(result['1st load']):>8} {ms(result['last load']):>9}  {result['loads']:>5}",
+                      flush=True)
+                if run >= 0:
+                    results[name].append(result)
+    finally:
+        display.close()
+
+    print()
+    print("median over", args.runs, "runs (ms from exec)")
+    keys = ("mapped", "web proc", "1st load", "last load")
+    print(f"{'':<13} " + " ".join(f"{k:>9}" for k in keys))
+    medians = {}
+    for name, runs in results.items():
+        medians[name] = {k: statistics.median(r[k] for r in runs if r[k] is not None) for k in keys}
+        print(f"{name:<13} " + " ".join(f"{medians[name][k] * 1000:9.0f}" for k in keys))
+    print(f"{'chati / floor':<13} " + " ".join(
+        f"{medians['chati'][k] / medians['bare_webview'][k]:9.2f}" for k in keys))
+    for name, runs in results.items():
+        print(f"{name} asked the web view for: {runs[0]['requested']}")
+
+    print()
+    print(f"memory {args.settle} s after the first load, median over {args.runs} runs (MiB)")
+    for name, runs in results.items():
+        processes = sorted({p for r in runs for p in r["memory"]})
+        total_rss = statistics.median(sum(v[0] for v in r["memory"].values()) for r in runs)
+        total_pss = statistics.median(sum(v[1] for v in r["memory"].values()) for r in runs)
+        for process in processes:
+            values = [r["memory"][process] for r in runs if process in r["memory"]]
+            rss = statistics.median(v[0] for v in values) / 1024
+            pss = statistics.median(v[1] for v in values) / 1024
+            print(f"  {name:<13} {process:<22} RSS {rss:7.1f}  PSS {pss:7.1f}")
+        print(f"  {name:<13} {'all':<22} RSS {total_rss / 1024:7.1f}  PSS {total_pss / 1024:7.1f}")
+
+
+if __name__ == "__main__":
+    main()
