@@ -17,17 +17,18 @@ import statistics
 import sys
 import time
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import bench_session  # noqa: E402
 import process_memory  # noqa: E402
-from x_map_watch import MapWatch  # noqa: E402
+from x_events import XEvents  # noqa: E402
 
 TICKS_PER_SECOND = os.sysconf("SC_CLK_TCK")
 
 
 def measure(path, build, display, settle):
-    watch = MapWatch(display.name)
+    watch = XEvents(display.name)
     program = bench_session.Program(path, build, display)
     try:
         program.wait_for_loads(1)
