@@ -147,20 +147,24 @@ sqlite_handle open_bank_for_writing(const std::filesystem::path& bank) {
 }
 
 void read_bank(sqlite3* db,
-               const std::function<void(long long, const question_row&, std::string_view)>& row) {
+               const std::function<void(long long, const question_view&, std::string_view)>& row) {
   const bool fresh = pragma_int(db, "PRAGMA user_version") == normalizer_version;
   auto st = prepare(db, "SELECT id, question, answer, options, type, norm FROM question ORDER BY id");
-  question_row r;
+  auto view = [&](int col) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col));
+    return std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), col)));
+  };
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-    r.question = text_column(st.get(), 1);
-    r.answer = text_column(st.get(), 2);
-    r.options = text_column(st.get(), 3);
-    r.type = text_column(st.get(), 4);
+    // Each column is fetched once and before the next, as sqlite3_column_text requires.
+    question_view r;
+    r.question = view(1);
+    r.answer = view(2);
+    r.options = view(3);
+    r.type = view(4);
+    const std::string_view norm = view(5);
     if (fresh) {
-      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 5));
-      row(sqlite3_column_int64(st.get(), 0), r,
-          std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 5))));
+      row(sqlite3_column_int64(st.get(), 0), r, norm);
     } else {
       row(sqlite3_column_int64(st.get(), 0), r, encode_utf8(normalize_question(r.question)));
     }

@@ -18,6 +18,14 @@ struct question_row {
   std::string type;
 };
 
+// A question as read from the bank, valid while it is being read.
+struct question_view {
+  std::string_view question;
+  std::string_view answer;
+  std::string_view options;
+  std::string_view type;
+};
+
 struct sqlite_closer {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
@@ -40,7 +48,7 @@ sqlite_handle open_bank_for_writing(const std::filesystem::path& bank);
 
 // Calls `row` for every question of the bank with its normalised form (UTF-8) and its id.
 void read_bank(sqlite3* db,
-               const std::function<void(long long id, const question_row&, std::string_view norm)>& row);
+               const std::function<void(long long id, const question_view&, std::string_view norm)>& row);
 
 // Adds questions inside the caller's transaction. A question whose normalised form and answer are
 // already in the bank is merged: stored once, missing options or type filled in.

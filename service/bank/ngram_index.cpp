@@ -26,7 +26,7 @@ constexpr std::size_t candidates_scored = 64;
 constexpr std::size_t candidates_weighted = 16;
 
 struct scratch {
-  std::vector<std::uint16_t> counts;
+  std::vector<std::uint8_t> counts;  // shared grams per question, saturating
   std::vector<std::uint32_t> touched;
 };
 
@@ -38,46 +38,48 @@ scratch& thread_scratch(std::size_t size) {
 
 }  // namespace
 
-void ngram_index::builder::add(const question_row& row, std::string_view norm_utf8) {
+ngram_index::builder::builder() : index_(std::make_unique<ngram_index>()) {}
+ngram_index::builder::~builder() = default;
+ngram_index::builder::builder(builder&&) noexcept = default;
+
+void ngram_index::builder::add(const question_view& row, std::string_view norm_utf8) {
+  ngram_index& index = *index_;
   std::u32string norm = decode_utf8(norm_utf8);
   if (norm.size() > max_compared_chars) norm.resize(max_compared_chars);
-  rows_.push_back({row, std::move(norm)});
+  const std::size_t text_end = index.texts_.size() + row.question.size() + row.answer.size() +
+                               row.options.size() + row.type.size();
+  if (text_end > UINT32_MAX || index.norms_.size() + norm.size() > UINT32_MAX ||
+      index.entries_.size() >= UINT32_MAX / 2) {
+    throw std::runtime_error("question bank too large to index");
+  }
+  entry e{};
+  e.text = static_cast<std::uint32_t>(index.texts_.size());
+  e.question_len = static_cast<std::uint32_t>(row.question.size());
+  e.answer_len = static_cast<std::uint32_t>(row.answer.size());
+  e.options_len = static_cast<std::uint32_t>(row.options.size());
+  e.type_len = static_cast<std::uint32_t>(row.type.size());
+  index.texts_ += row.question;
+  index.texts_ += row.answer;
+  index.texts_ += row.options;
+  index.texts_ += row.type;
+  e.norm = static_cast<std::uint32_t>(index.norms_.size());
+  e.norm_len = static_cast<std::uint32_t>(norm.size());
+  index.norms_ += norm;
+  index.entries_.push_back(e);
+}
+
+void ngram_index::builder::add(const question_row& row, std::string_view norm_utf8) {
+  add(question_view{row.question, row.answer, row.options, row.type}, norm_utf8);
 }
 
 ngram_index ngram_index::builder::build() && {
-  ngram_index index;
-  std::stable_sort(rows_.begin(), rows_.end(),
-                   [](const pending& a, const pending& b) { return a.norm.size() < b.norm.size(); });
-  std::size_t text_bytes = 0, norm_chars = 0;
-  for (const pending& p : rows_) {
-    text_bytes += p.row.question.size() + p.row.answer.size() + p.row.options.size() + p.row.type.size();
-    norm_chars += p.norm.size();
-  }
-  if (text_bytes > UINT32_MAX || norm_chars > UINT32_MAX || rows_.size() > UINT32_MAX / 2) {
-    throw std::runtime_error("question bank too large to index");
-  }
-  index.texts_.reserve(text_bytes);
-  index.norms_.reserve(norm_chars);
-  index.entries_.reserve(rows_.size());
-  for (pending& p : rows_) {
-    entry e{};
-    e.text = static_cast<std::uint32_t>(index.texts_.size());
-    e.question_len = static_cast<std::uint32_t>(p.row.question.size());
-    e.answer_len = static_cast<std::uint32_t>(p.row.answer.size());
-    e.options_len = static_cast<std::uint32_t>(p.row.options.size());
-    e.type_len = static_cast<std::uint32_t>(p.row.type.size());
-    index.texts_ += p.row.question;
-    index.texts_ += p.row.answer;
-    index.texts_ += p.row.options;
-    index.texts_ += p.row.type;
-    e.norm = static_cast<std::uint32_t>(index.norms_.size());
-    e.norm_len = static_cast<std::uint32_t>(p.norm.size());
-    index.norms_ += p.norm;
-    index.entries_.push_back(e);
-    p = pending{};
-  }
-  rows_.clear();
-  rows_.shrink_to_fit();
+  ngram_index index = std::move(*index_);
+  index.texts_.shrink_to_fit();
+  index.norms_.shrink_to_fit();
+  index.entries_.shrink_to_fit();
+  // Ids in order of length, so that a range of lengths is a range of ids in every posting list.
+  std::stable_sort(index.entries_.begin(), index.entries_.end(),
+                   [](const entry& a, const entry& b) { return a.norm_len < b.norm_len; });
 
   const std::size_t longest = index.entries_.empty() ? 0 : index.entries_.back().norm_len;
   index.first_of_length_.resize(longest + 2);
@@ -89,13 +91,13 @@ ngram_index ngram_index::builder::build() && {
 
   // Inverse document frequency of each character: template words shared by many questions
   // ("的下一句是", "出自哪首诗") count for less than the words that tell questions apart.
-  std::vector<std::uint32_t> df;
-  for (const entry& e : index.entries_) {
-    std::u32string_view n = index.norm_of(e);
-    for (std::size_t i = 0; i < n.size(); ++i) {
-      if (n.substr(0, i).find(n[i]) != std::u32string_view::npos) continue;
-      if (df.size() <= n[i]) df.resize(n[i] + 1, 0);
-      ++df[n[i]];
+  std::vector<std::uint32_t> df, last_seen;
+  for (std::uint32_t id = 0; id < index.entries_.size(); ++id) {
+    for (char32_t c : index.norm_of(index.entries_[id])) {
+      if (df.size() <= c) df.resize(c + 1, 0), last_seen.resize(c + 1, UINT32_MAX);
+      if (last_seen[c] == id) continue;
+      last_seen[c] = id;
+      ++df[c];
     }
   }
   const double total = static_cast<double>(index.entries_.size());
@@ -205,15 +207,18 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
     }
     visited += p.size();
     for (std::uint32_t id : p) {
-      if (s.counts[id]++ == 0) s.touched.push_back(id);
+      std::uint8_t& c = s.counts[id];
+      if (c == 0) s.touched.push_back(id);
+      if (c < UINT8_MAX) ++c;
     }
   }
 
   const std::size_t keep = std::min(candidates_scored, s.touched.size());
-  std::partial_sort(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep),
-                    s.touched.end(), [&](std::uint32_t a, std::uint32_t b) {
-                      return s.counts[a] != s.counts[b] ? s.counts[a] > s.counts[b] : a < b;
-                    });
+  const auto more_shared = [&](std::uint32_t a, std::uint32_t b) {
+    return s.counts[a] != s.counts[b] ? s.counts[a] > s.counts[b] : a < b;
+  };
+  std::nth_element(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep), s.touched.end(),
+                   more_shared);
   out.assign(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep));
   for (std::uint32_t id : s.touched) s.counts[id] = 0;
 }
@@ -260,7 +265,7 @@ std::unique_ptr<question_index> open_question_index(const std::filesystem::path&
   auto db = open_bank_for_reading(bank);
   ngram_index::builder builder;
   try {
-    read_bank(db.get(), [&](long long, const question_row& row, std::string_view norm) {
+    read_bank(db.get(), [&](long long, const question_view& row, std::string_view norm) {
       builder.add(row, norm);
     });
   } catch (const std::runtime_error& e) {

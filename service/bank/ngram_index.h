@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,18 +24,20 @@ class ngram_index final : public question_index {
  public:
   class builder {
    public:
+    void add(const question_view& row, std::string_view norm_utf8);
     void add(const question_row& row, std::string_view norm_utf8);
     ngram_index build() &&;
 
+    builder();
+    ~builder();
+    builder(builder&&) noexcept;
+
    private:
-    friend class ngram_index;
-    struct pending {
-      question_row row;
-      std::u32string norm;
-    };
-    std::vector<pending> rows_;
+    std::unique_ptr<ngram_index> index_;  // filled in the bank's order, sorted and indexed by build()
   };
 
+  ngram_index() = default;
+  ngram_index(ngram_index&&) = default;
   lookup_result lookup(std::string_view utf8_query, std::size_t limit) const override;
   std::size_t size() const override { return entries_.size(); }
   std::size_t memory_bytes() const;

@@ -29,9 +29,10 @@ process_result import(const temp_dir& dir, std::vector<std::string> args) {
 std::string dump(const std::filesystem::path& bank) {
   auto db = open_bank_for_reading(bank);
   std::string out;
-  read_bank(db.get(), [&](long long id, const question_row& r, std::string_view norm) {
-    out += std::to_string(id) + "|" + r.question + "|" + r.answer + "|" + r.options + "|" + r.type + "|" +
-           std::string(norm) + "\n";
+  read_bank(db.get(), [&](long long id, const question_view& r, std::string_view norm) {
+    out += std::to_string(id);
+    for (std::string_view field : {r.question, r.answer, r.options, r.type, norm}) (out += "|") += field;
+    out += "\n";
   });
   return out;
 }
