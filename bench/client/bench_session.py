@@ -107,12 +107,15 @@ class Program:
         self.events = []  # (kind, monotonic seconds, uri)
         self._changed = threading.Condition()
         self.started = time.monotonic()
-        self.process = subprocess.Popen([path], env=env, stdin=stdin, stdout=subprocess.DEVNULL,
+        self.output = []  # lines the program printed
+        self.process = subprocess.Popen([path], env=env, stdin=stdin, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL, pass_fds=(write_end,),
                                         cwd=os.path.dirname(path))
         os.close(write_end)
         self._reader = threading.Thread(target=self._read_events, args=(read_end,), daemon=True)
         self._reader.start()
+        self._output_reader = threading.Thread(target=self._read_output, daemon=True)
+        self._output_reader.start()
 
     @property
     def pid(self):
@@ -125,6 +128,10 @@ class Program:
                 with self._changed:
                     self.events.append((kind, int(ns) / 1e9, uri[0] if uri else ""))
                     self._changed.notify_all()
+
+    def _read_output(self):
+        for line in self.process.stdout:
+            self.output.append(line.decode(errors="replace").rstrip("\n"))
 
     def loads(self):
         with self._changed:
@@ -160,3 +167,5 @@ class Program:
             if process_memory.alive(pid):
                 os.kill(pid, signal.SIGKILL)
         self._reader.join(timeout=2)
+        self._output_reader.join(timeout=2)
+        self.process.stdout.close()

@@ -1,4 +1,5 @@
-"""RSS and PSS of a process and of the processes it started, from /proc/PID/smaps_rollup."""
+"""RSS and PSS (from /proc/PID/smaps_rollup), CPU and start times of a process and of the processes
+it started."""
 
 import os
 
@@ -69,6 +70,13 @@ def snapshot(pid):
             number += 1
         result[key] = rss_pss
     return result
+
+
+def cpu_ticks(pid):
+    """User and system CPU time of the process, all its threads, in clock ticks."""
+    with open(f"/proc/{pid}/stat", encoding="ascii") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
 
 
 def start_ticks(pid):

@@ -9,7 +9,9 @@ Per run and program it measures, from the exec:
   1st load    the first page load finished in the web view (load observer, preloaded)
   last load   the last page load the program started at start-up finished, i.e. about:blank
               shown with nothing more pending (loads seen within --settle seconds of the first)
-and then RSS and PSS of the program and of each of the engine's helper processes.
+the CPU time (user + system, 10 ms steps) the program, and the program with the engine's helper
+processes, had used when the first load finished; and then RSS and PSS of the program and of each
+of the engine's helper processes.
 """
 
 import argparse
@@ -33,6 +35,9 @@ def measure(path, build, display, settle):
     program = bench_session.Program(path, build, display)
     try:
         program.wait_for_loads(1)
+        cpu = {"cpu prog": process_memory.cpu_ticks(program.pid) / TICKS_PER_SECOND}
+        cpu["cpu all"] = cpu["cpu prog"] + sum(
+            process_memory.cpu_ticks(pid) for pid in process_memory.descendants(program.pid)) / TICKS_PER_SECOND
         time.sleep(settle)
         loads = program.loads()
         windows = []
@@ -50,13 +55,16 @@ def measure(path, build, display, settle):
             ticks = (process_memory.start_ticks(helpers["WebKitWebProcess"])
                      - process_memory.start_ticks(program.pid))
             web_process = ticks / TICKS_PER_SECOND
+        own_load = [int(line.split()[1]) / 1e9 for line in program.output if line.startswith("loaded ")]
         return {
+            "own load": own_load[0] - program.started if own_load else None,
             "1st ask": program.requests()[0][0] - program.started,
             "mapped": min(mapped) - program.started,
             "web proc": web_process,
             "1st load": loads[0] - program.started,
             "last load": loads[-1] - program.started,
             "loads": len(loads),
+            **cpu,
             "requested": [uri for _, uri in program.requests()],
             "memory": process_memory.snapshot(program.pid),
         }
@@ -89,7 +97,7 @@ def main():
     try:
         print(f"display {display.name}, window manager: {'none' if args.no_wm else 'openbox'}")
         print(f"{'run':>4} {'program':<13} {'1st ask':>7} {'mapped':>6} {'web proc':>8} "
-              f"{'1st load':>8} {'last load':>9}  loads   (ms from exec)")
+              f"{'1st load':>8} {'last load':>9}  loads {'cpu prog':>8} {'cpu all':>7}   (ms)")
         for run in range(-args.warmup, args.runs):
             # Alternate which program goes first, so that neither always follows the other.
             order = list(programs) if run % 2 == 0 else list(reversed(programs))
@@ -98,7 +106,8 @@ def main():
                 label = "warm" if run < 0 else str(run + 1)
                 print(f"{label:>4} {name:<13} {ms(result['1st ask']):>7} {ms(result['mapped'])} "
                       f"{ms(result['web proc']):>8} "
-                      f"{ms(result['1st load']):>8} {ms(result['last load']):>9}  {result['loads']:>5}",
+                      f"{ms(result['1st load']):>8} {ms(result['last load']):>9}  {result['loads']:>5} "
+                      f"{ms(result['cpu prog']):>8} {ms(result['cpu all']):>7}",
                       flush=True)
                 if run >= 0:
                     results[name].append(result)
@@ -106,8 +115,8 @@ def main():
         display.close()
 
     print()
-    print("median over", args.runs, "runs (ms from exec)")
-    keys = ("1st ask", "mapped", "web proc", "1st load", "last load")
+    print("median over", args.runs, "runs (ms; times from the exec, CPU used by the 1st load)")
+    keys = ("1st ask", "mapped", "web proc", "1st load", "last load", "cpu prog", "cpu all")
     print(f"{'':<13} " + " ".join(f"{k:>9}" for k in keys))
     medians = {}
     for name, runs in results.items():
@@ -122,6 +131,11 @@ def main():
     print(f"{'run ratios':<13} " + " ".join(f"{paired[k]:9.2f}" for k in keys) + "   (median of per-run chati / floor)")
     for name, runs in results.items():
         print(f"{name} asked the web view for: {runs[0]['requested']}")
+    gaps = [abs(r["own load"] - r["1st load"]) * 1000 for r in results["bare_webview"]
+            if r["own load"] is not None]
+    if gaps:
+        print(f"the floor's own wxEVT_WEBVIEW_LOADED vs the observer's 1st load: "
+              f"median {statistics.median(gaps):.2f} ms, max {max(gaps):.2f} ms apart")
 
     print()
     print(f"memory {args.settle} s after the first load, median over {args.runs} runs (MiB)")
