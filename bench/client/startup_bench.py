@@ -4,7 +4,8 @@ display, and the memory of both right after start-up.
 
 Per run and program it measures, from the exec:
   1st ask     the program first asked its web view to load an address (load observer)
-  mapped      the program's visible top-level window mapped (X MapNotify, seen from outside)
+  mapped      the program's top-level window viewable: it and the window manager's frame around
+              it mapped (X MapNotify, seen from outside)
   web proc    the engine's WebKitWebProcess started (/proc start times; 10 ms resolution)
   1st load    the first page load finished in the web view (load observer, preloaded)
   last load   the last page load the program started at start-up finished, i.e. about:blank
@@ -46,7 +47,7 @@ def measure(path, build, display, settle):
             windows = display.visible_windows(program.classname)
             if not windows:
                 time.sleep(0.02)
-        mapped = [watch.mapped_at(w) for w in windows if watch.mapped_at(w) is not None]
+        mapped = [t for t in map(watch.viewable_at, windows) if t is not None]
         if not mapped:
             raise SystemExit(f"{program.classname}: its window was not seen mapped")
         helpers = {process_memory.name(pid): pid for pid in process_memory.descendants(program.pid)}

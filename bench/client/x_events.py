@@ -1,5 +1,5 @@
 """Timestamps X events as the server delivers them, without polling: the mapping of windows and
-the mouse button releases on a window.
+the mouse button releases.
 
 Speaks the few bits of the X11 protocol it needs over the display's Unix socket (the benchmarks use
 the standard library only): it listens to the root window's substructure, and to the structure of
@@ -23,6 +23,7 @@ _STRUCTURE_NOTIFY = 0x20000
 _SUBSTRUCTURE_NOTIFY = 0x80000
 _CW_EVENT_MASK = 0x800
 _CHANGE_WINDOW_ATTRIBUTES = 2
+_QUERY_TREE = 15
 _GET_INPUT_FOCUS = 43
 _QUERY_EXTENSION = 98
 _XI_SELECT_EVENTS = 46
@@ -79,6 +80,22 @@ class XEvents:
         """The monotonic time the window was first mapped, or None."""
         with self._changed:
             return self._mapped.get(window)
+
+    def viewable_at(self, window):
+        """When the window and all its ancestors had been mapped (a window manager maps its frame
+        around a window after the window itself), or None if the top-level one was not seen.
+        A window's own mapping inside a frame can go unseen when it follows its creation faster
+        than this watch selects it; the frame's, on the root, cannot."""
+        chain = [window]
+        while True:
+            reply = self._ask(struct.pack("<BxHI", _QUERY_TREE, 2, chain[-1]))
+            parent = struct.unpack_from("<I", reply, 12)[0]
+            if parent in (0, self.root):
+                break
+            chain.append(parent)
+        if self.mapped_at(chain[-1]) is None:
+            return None
+        return max(t for t in map(self.mapped_at, chain) if t is not None)
 
     def watch_button_releases(self):
         """From now on, stamp every mouse button release on the display."""
@@ -137,7 +154,7 @@ class XEvents:
                 event = self._read(32)
                 arrived = time.monotonic()
                 code = event[0] & 0x7F
-                if code == 0 and event[10] in (_QUERY_EXTENSION, self._input_opcode):
+                if code == 0 and event[10] in (_QUERY_EXTENSION, _QUERY_TREE, self._input_opcode):
                     self._replies.put(None)
                 elif code == 1:
                     self._replies.put(event + self._read(struct.unpack_from("<I", event, 4)[0] * 4))
