@@ -1,9 +1,9 @@
-// The toolkit's floor for the client's start-up benchmark: a bare frame of the client's size holding
-// one wxWebView, in the client's place, that loads about:blank. It prints the monotonic time of its
-// first page load (the clock Python's time.monotonic() reads), so the benchmark can check the
-// load time it observes from outside against the program's own. Each line read from standard
-// input is loaded as an address, so the memory benchmark can put it through the same loads as the
-// program.
+// The toolkit's floor for the client's start-up benchmark: a bare frame of the client's size
+// holding one wxWebView, in the client's place, that loads about:blank. It prints the monotonic
+// time of its first page load (the clock Python's time.monotonic() reads), so the benchmark can
+// check the load time it observes from outside against the program's own. Each line read from
+// standard input is loaded as an address, so the memory benchmark can put it through the same loads
+// as the program.
 #include <wx/frame.h>
 #include <wx/panel.h>
 #include <wx/webview.h>
@@ -26,7 +26,8 @@ long long monotonic_ns() {
 class bare_webview_app : public wxApp {
  public:
   bool OnInit() override {
-    auto* frame = new wxFrame(nullptr, wxID_ANY, "bare webview", wxDefaultPosition, wxSize(670, 437));
+    auto* frame =
+        new wxFrame(nullptr, wxID_ANY, "bare webview", wxDefaultPosition, wxSize(670, 437));
     // A frame stretches a lone child over its client area: the panel takes that, the view keeps
     // the client's place and size.
     auto* panel = new wxPanel(frame);

@@ -48,11 +48,15 @@ void report_load_finished(WebKitWebView* view, int load_event, gpointer) {
   if (load_event == load_finished) report("loaded", webkit_web_view_get_uri(view));
 }
 
+// The engine's helper processes are started from this one: keep the observer out of them.
+[[gnu::constructor]] void keep_out_of_child_processes() { unsetenv("LD_PRELOAD"); }
+
 }  // namespace
 
 extern "C" void webkit_web_view_load_uri(WebKitWebView* view, const gchar* uri) {
   using load_uri_fn = void (*)(WebKitWebView*, const gchar*);
-  static const auto real = reinterpret_cast<load_uri_fn>(dlsym(RTLD_NEXT, "webkit_web_view_load_uri"));
+  static const auto real =
+      reinterpret_cast<load_uri_fn>(dlsym(RTLD_NEXT, "webkit_web_view_load_uri"));
   if (!g_object_get_data(G_OBJECT(view), observed_key)) {
     g_object_set_data(G_OBJECT(view), observed_key, GINT_TO_POINTER(1));
     g_signal_connect(view, "load-changed", G_CALLBACK(report_load_finished), nullptr);

@@ -36,9 +36,8 @@ def measure(path, build, display, settle):
     program = bench_session.Program(path, build, display)
     try:
         program.wait_for_loads(1)
-        cpu = {"cpu prog": process_memory.cpu_ticks(program.pid) / TICKS_PER_SECOND}
-        cpu["cpu all"] = cpu["cpu prog"] + sum(
-            process_memory.cpu_ticks(pid) for pid in process_memory.descendants(program.pid)) / TICKS_PER_SECOND
+        cpu_program = process_memory.cpu_ticks(program.pid)
+        cpu_all = cpu_program + sum(map(process_memory.cpu_ticks, process_memory.descendants(program.pid)))
         time.sleep(settle)
         loads = program.loads()
         windows = []
@@ -56,7 +55,8 @@ def measure(path, build, display, settle):
             ticks = (process_memory.start_ticks(helpers["WebKitWebProcess"])
                      - process_memory.start_ticks(program.pid))
             web_process = ticks / TICKS_PER_SECOND
-        own_load = [int(line.split()[1]) / 1e9 for line in program.output if line.startswith("loaded ")]
+        own_load = [int(line.split()[1]) / 1e9 for line in program.output
+                    if line.startswith("loaded ")]
         return {
             "own load": own_load[0] - program.started if own_load else None,
             "1st ask": program.requests()[0][0] - program.started,
@@ -65,7 +65,8 @@ def measure(path, build, display, settle):
             "1st load": loads[0] - program.started,
             "last load": loads[-1] - program.started,
             "loads": len(loads),
-            **cpu,
+            "cpu prog": cpu_program / TICKS_PER_SECOND,
+            "cpu all": cpu_all / TICKS_PER_SECOND,
             "requested": [uri for _, uri in program.requests()],
             "memory": process_memory.snapshot(program.pid),
         }
@@ -106,10 +107,9 @@ def main():
                 result = measure(programs[name], build, display, args.settle)
                 label = "warm" if run < 0 else str(run + 1)
                 print(f"{label:>4} {name:<13} {ms(result['1st ask']):>7} {ms(result['mapped'])} "
-                      f"{ms(result['web proc']):>8} "
-                      f"{ms(result['1st load']):>8} {ms(result['last load']):>9}  {result['loads']:>5} "
-                      f"{ms(result['cpu prog']):>8} {ms(result['cpu all']):>7}",
-                      flush=True)
+                      f"{ms(result['web proc']):>8} {ms(result['1st load']):>8} "
+                      f"{ms(result['last load']):>9}  {result['loads']:>5} "
+                      f"{ms(result['cpu prog']):>8} {ms(result['cpu all']):>7}", flush=True)
                 if run >= 0:
                     results[name].append(result)
     finally:
@@ -127,9 +127,10 @@ def main():
         f"{medians['chati'][k] / medians['bare_webview'][k]:9.2f}" for k in keys))
     # The two programs of one run start moments apart, under much the same load from the rest of
     # the machine; the ratio within each run drifts less than the medians do.
-    paired = {k: statistics.median(c[k] / f[k] for c, f in zip(results["chati"], results["bare_webview"])
-                                   if c[k] is not None and f[k] is not None) for k in keys}
-    print(f"{'run ratios':<13} " + " ".join(f"{paired[k]:9.2f}" for k in keys) + "   (median of per-run chati / floor)")
+    pairs = list(zip(results["chati"], results["bare_webview"]))
+    paired = {k: statistics.median(c[k] / f[k] for c, f in pairs if c[k] and f[k]) for k in keys}
+    print(f"{'run ratios':<13} " + " ".join(f"{paired[k]:9.2f}" for k in keys)
+          + "   (median of the per-run chati / floor)")
     for name, runs in results.items():
         print(f"{name} asked the web view for: {runs[0]['requested']}")
     gaps = [abs(r["own load"] - r["1st load"]) * 1000 for r in results["bare_webview"]
