@@ -12,7 +12,6 @@
 
 #include "accept_header.h"
 #include "answer_json.h"
-#include "elastic_task_queue.h"
 #include "query_endpoint.h"
 
 namespace chati::service::http {
@@ -99,6 +98,17 @@ std::string explain_bind_failure(const listen_address& address) {
   return why;
 }
 
+connection_limits limits_of(const server_settings& settings) {
+  connection_limits limits;
+  limits.core_threads = settings.core_threads;
+  limits.max_threads = settings.max_threads;
+  limits.keep_alive_timeout = settings.keep_alive_timeout;
+  limits.read_timeout = settings.read_timeout;
+  limits.write_timeout = settings.read_timeout;
+  limits.keep_alive_max_requests = settings.keep_alive_max_requests;
+  return limits;
+}
+
 }  // namespace
 
 std::size_t server_settings::default_core_threads() {
@@ -106,12 +116,7 @@ std::size_t server_settings::default_core_threads() {
 }
 
 lookup_server::lookup_server(const question_index& index, server_settings settings)
-    : index_(index), settings_(std::move(settings)) {
-  const std::size_t core = settings_.core_threads;
-  const std::size_t most = settings_.max_threads;
-  server_.new_task_queue = [core, most] {
-    return new elastic_task_queue(core, most, std::chrono::seconds(10));
-  };
+    : index_(index), settings_(std::move(settings)), server_(limits_of(settings_)) {
   server_.set_tcp_nodelay(true);
   // SO_REUSEADDR only: the default SO_REUSEPORT would let a second server bind a port that is
   // already serving. The socket is kept to widen its backlog after bind.
@@ -120,10 +125,6 @@ lookup_server::lookup_server(const question_index& index, server_settings settin
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     listening_socket_ = socket;
   });
-  server_.set_keep_alive_timeout(settings_.keep_alive_timeout.count());
-  server_.set_keep_alive_max_count(settings_.keep_alive_max_requests);
-  server_.set_read_timeout(settings_.read_timeout.count());
-  server_.set_write_timeout(settings_.read_timeout.count());
   server_.set_payload_max_length(64 * 1024);
   install_routes();
 }
@@ -152,7 +153,10 @@ void lookup_server::install_routes() {
         refusal == 400 ? "GET 和 HEAD 请求不能带正文。" : message_for(refusal);
     send(response, answer_error(refusal, message, format));
     if (refusal == 405) response.set_header("Allow", "GET, HEAD");
-    if (carries_body(request) || refusal == 431) response.set_header("Connection", "close");
+    if (carries_body(request) || refusal == 431) {
+      response.set_header("Connection", "close");
+      connection_server::close_after_response();
+    }
     return httplib::Server::HandlerResponse::Handled;
   });
 
@@ -173,7 +177,10 @@ void lookup_server::install_routes() {
     if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
     send(response, answer_error(response.status, message_for(response.status), format_of(request)));
     // After a request it could not parse, the connection's bytes cannot be trusted.
-    if (response.status == 400 || response.status == 414) response.set_header("Connection", "close");
+    if (response.status == 400 || response.status == 414) {
+      response.set_header("Connection", "close");
+      connection_server::close_after_response();
+    }
     return httplib::Server::HandlerResponse::Handled;
   }));
 

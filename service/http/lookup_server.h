@@ -10,18 +10,19 @@
 #include <httplib.h>
 
 #include "access_log.h"
+#include "connection_server.h"
 #include "listen_address.h"
 #include "lookup.h"
 
 namespace chati::service::http {
 
 struct server_settings {
-  // Workers always kept: enough to keep both cores busy while some wait on the network.
+  // Workers always kept: enough to keep the cores busy while some wait on the network.
   std::size_t core_threads = default_core_threads();
-  // The most connections served at once, idle keep-alive ones included; more wait their turn.
+  // The most requests in progress at once (idle connections hold no worker); more wait.
   std::size_t max_threads = 1024;
-  // How long an idle keep-alive connection, or a client that stops mid-request, may hold its
-  // worker.
+  // How long a connection may stay idle between requests, and wait on a client that stops
+  // sending mid-request.
   std::chrono::seconds keep_alive_timeout{5};
   std::chrono::seconds read_timeout{5};
   std::size_t keep_alive_max_requests = 1000;
@@ -60,7 +61,7 @@ class lookup_server {
 
   const question_index& index_;
   server_settings settings_;
-  httplib::Server server_;
+  connection_server server_;
   int listening_socket_ = -1;
   std::atomic<bool> run_requested_{false};
   std::atomic<bool> run_finished_{false};

@@ -46,5 +46,29 @@ TEST(idle_connections, hundreds_held_open_do_not_starve_a_query) {
   EXPECT_EQ(late->status, 200);
 }
 
+TEST(idle_connections, are_closed_after_the_keep_alive_time_out) {
+  server_settings settings;
+  settings.keep_alive_timeout = std::chrono::seconds(1);
+  running_server server(sample_questions(), settings);
+  raw_connection silent(server.port());
+  raw_connection answered(server.port());
+  ASSERT_TRUE(answered.send(get_request("/healthz")));
+  ASSERT_TRUE(answered.receive());
+  EXPECT_TRUE(silent.closed_by_server());
+  EXPECT_TRUE(answered.closed_by_server());
+}
+
+TEST(idle_connections, pipelined_requests_are_all_answered_in_order) {
+  running_server server;
+  raw_connection connection(server.port());
+  ASSERT_TRUE(connection.send(get_request("/healthz") + get_request("/nowhere") +
+                              get_request("/tmbx/qutimu.php?w=%E4%B8%AD%E5%9B%BD%E7%9A%84%E9%A6%96%E9%83%BD")));
+  for (const int status : {200, 404, 200}) {
+    const auto response = connection.receive();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->status, status);
+  }
+}
+
 }  // namespace
 }  // namespace chati::service::http::testing

@@ -40,6 +40,9 @@ TEST_P(bad_requests, get_a_clear_status_and_leave_the_server_answering) {
   } else if (response) {
     EXPECT_GE(response->status, 400);
   }
+  if (response && response->header("connection") == "close") {
+    EXPECT_TRUE(connection.closed_by_server()) << "told to close, the server must close too";
+  }
   expect_still_answers(server.port());
 }
 
@@ -72,8 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<bad_case>& info) { return info.param.name; });
 
 TEST(bad_requests_after_close, connection_refused_body_is_not_read_as_a_request) {
-  // The body of a refused GET is never parsed as a request of its own: the client is told to
-  // close, and what it sends next on a new connection is answered normally.
+  // The body of a refused GET is never parsed as a request of its own: the connection is
+  // closed, and the server answers on a new one.
   running_server server;
   raw_connection connection(server.port());
   ASSERT_TRUE(connection.send("GET /healthz HTTP/1.1\r\nContent-Length: 29\r\n\r\nDELETE /healthz HTTP/1.1\r\n\r\n"));
@@ -81,6 +84,7 @@ TEST(bad_requests_after_close, connection_refused_body_is_not_read_as_a_request)
   ASSERT_TRUE(response);
   EXPECT_EQ(response->status, 400);
   EXPECT_EQ(response->header("connection"), "close");
+  EXPECT_TRUE(connection.closed_by_server());
   expect_still_answers(server.port());
 }
 
