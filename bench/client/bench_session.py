@@ -6,6 +6,7 @@ import re
 import shutil
 import signal
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -61,21 +62,31 @@ class Display:
         self.env.pop("WAYLAND_DISPLAY", None)
         self._window_manager = None
         if window_manager:
+            self._window_manager_log = tempfile.TemporaryFile()
             self._window_manager = subprocess.Popen(
                 ["openbox", "--sm-disable"], env=self.env,
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self._wait_for_window_manager()
+                stdout=subprocess.DEVNULL, stderr=self._window_manager_log)
+            try:
+                self._wait_for_window_manager()
+            except BaseException:
+                self.close()
+                raise
 
-    def _wait_for_window_manager(self, timeout=10.0):
+    def _wait_for_window_manager(self, timeout=30.0):
         # openbox announces itself on the root window once it manages the screen.
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
+            if self._window_manager.poll() is not None:
+                self._window_manager_log.seek(0)
+                message = self._window_manager_log.read().decode(errors="replace").strip()
+                raise SystemExit(f"openbox ended with status {self._window_manager.returncode}: "
+                                 f"{message}")
             out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
                                  capture_output=True, text=True).stdout
             if "window id" in out:
                 return
             time.sleep(0.05)
-        raise SystemExit("openbox did not start")
+        raise SystemExit(f"openbox did not take the screen within {timeout} s")
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
@@ -94,6 +105,8 @@ class Display:
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait()
+        if self._window_manager:
+            self._window_manager_log.close()
 
 
 class Program:

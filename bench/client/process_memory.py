@@ -1,7 +1,33 @@
-"""RSS and PSS (from /proc/PID/smaps_rollup), CPU and start times of a process and of the processes
-it started."""
+"""Memory (from /proc/PID/smaps_rollup), CPU and start times of a process and of the processes it
+started. Memory is given three ways: RSS (all resident pages), PSS (shared pages split among the
+processes mapping them, so it moves when other programs on the machine map the same libraries) and
+USS (pages of this process alone: Private_Clean + Private_Dirty)."""
 
 import os
+from typing import NamedTuple
+
+
+class Memory(NamedTuple):
+    rss: int  # KiB
+    pss: int
+    uss: int
+
+    def __add__(self, other):
+        return Memory(*(a + b for a, b in zip(self, other)))
+
+    def __str__(self):
+        return "  ".join(f"{label} {value / 1024:7.1f}"
+                         for label, value in zip(("RSS", "PSS", "USS"), self))
+
+
+def total(memories):
+    return sum(memories, Memory(0, 0, 0))
+
+
+def median(memories):
+    """The median of each figure on its own."""
+    columns = list(zip(*memories))
+    return Memory(*(sorted(column)[len(column) // 2] for column in columns))
 
 
 def descendants(pid):
@@ -43,24 +69,23 @@ def name(pid):
 
 
 def rollup(pid):
-    """(RSS, PSS) in KiB."""
     values = {}
     with open(f"/proc/{pid}/smaps_rollup", encoding="ascii") as smaps:
         for line in smaps:
             key, _, rest = line.partition(":")
-            if key in ("Rss", "Pss"):
+            if key in ("Rss", "Pss", "Private_Clean", "Private_Dirty"):
                 values[key] = int(rest.split()[0])
-    return values["Rss"], values["Pss"]
+    return Memory(values["Rss"], values["Pss"], values["Private_Clean"] + values["Private_Dirty"])
 
 
 def snapshot(pid):
-    """{process name: (RSS, PSS)} for the process and its descendants; the names of several
+    """{process name: Memory} for the process and its descendants; the names of several
     processes of one name are numbered after the first."""
     result = {}
     for member in [pid, *descendants(pid)]:
         try:
             label = name(member)
-            rss_pss = rollup(member)
+            memory = rollup(member)
         except (FileNotFoundError, ProcessLookupError):
             continue
         key = label
@@ -68,7 +93,7 @@ def snapshot(pid):
         while key in result:
             key = f"{label}#{number}"
             number += 1
-        result[key] = rss_pss
+        result[key] = memory
     return result
 
 

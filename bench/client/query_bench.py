@@ -13,7 +13,7 @@ and for the page load before the next click (at least --gap seconds apart). Time
                        press-release gap it keeps, which vary with the machine's load
   spawn -> release     that xdotool share alone
   release -> seen      server stamp -> this script read the raw event (a check of the stamp)
-Memory (RSS, PSS) of chati and its helper processes is read after start-up and after the clicks;
+Memory (RSS, PSS, USS) of chati and its helper processes is read after start-up and after the clicks;
 the floor (bare_webview) loads the same address the same number of times, fed on its stdin, and
 is read at the same two points.
 """
@@ -24,7 +24,6 @@ import statistics
 import subprocess
 import sys
 import time
-import urllib.parse
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -118,11 +117,9 @@ def run_floor(build, display, address, args):
 
 def print_memory(name, memory):
     for moment, snapshot in memory.items():
-        for process, (rss, pss) in sorted(snapshot.items()):
-            print(f"  {name:<13} {moment:<18} {process:<22} RSS {rss / 1024:7.1f}  PSS {pss / 1024:7.1f}")
-        rss = sum(v[0] for v in snapshot.values())
-        pss = sum(v[1] for v in snapshot.values())
-        print(f"  {name:<13} {moment:<18} {'all':<22} RSS {rss / 1024:7.1f}  PSS {pss / 1024:7.1f}")
+        for process, figures in sorted(snapshot.items()):
+            print(f"  {name:<13} {moment:<18} {process:<22} {figures}")
+        print(f"  {name:<13} {moment:<18} {'all':<22} {process_memory.total(snapshot.values())}")
 
 
 def main():
@@ -133,7 +130,7 @@ def main():
     parser.add_argument("--clicks", type=int, default=50, help="clicks (and floor loads)")
     parser.add_argument("--gap", type=float, default=0.3, help="least seconds between clicks")
     parser.add_argument("--settle", type=float, default=1.0,
-                        help="seconds to let start-up or the last query settle before reading memory")
+                        help="seconds to let start-up, typing or the last query settle")
     parser.add_argument("--question", default="床前明月光", help="text typed into the edit box")
     parser.add_argument("--no-wm", action="store_true", help="run without a window manager")
     parser.add_argument("--verbose", action="store_true", help="print the times of each click")
@@ -154,8 +151,9 @@ def main():
         chati = run_chati(build, display, server, args)
         floor = None
         if not args.no_floor:
-            query = urllib.parse.quote(args.question.encode("gb18030"))
-            floor = run_floor(build, display, f"http://{host}/tmbx/qutimu.php?w={query}", args)
+            # The very address chati's requests went to, as the server received it.
+            path = chati["lines"][0].split(" ")[1]
+            floor = run_floor(build, display, f"http://{host}{path}", args)
     finally:
         display.close()
         server.close()
@@ -167,8 +165,9 @@ def main():
     print(f"click to request over {args.clicks} clicks (ms)")
     for key, seconds in chati["times"].items():
         values = [v * 1000 for v in seconds]
-        print(f"  {key:<18} median {statistics.median(values):6.1f}  p90 {percentile(values, 0.9):6.1f}"
-              f"  min {min(values):6.1f}  max {max(values):6.1f}")
+        print(f"  {key:<18} median {statistics.median(values):6.1f}  "
+              f"p90 {percentile(values, 0.9):6.1f}  min {min(values):6.1f}  max {max(values):6.1f}  "
+              f"first click {values[0]:6.1f}")
     print()
     print("memory (MiB)")
     print_memory("chati", chati["memory"])

@@ -11,8 +11,8 @@ Per run and program it measures, from the exec:
   last load   the last page load the program started at start-up finished, i.e. about:blank
               shown with nothing more pending (loads seen within --settle seconds of the first)
 the CPU time (user + system, 10 ms steps) the program, and the program with the engine's helper
-processes, had used when the first load finished; and then RSS and PSS of the program and of each
-of the engine's helper processes.
+processes, had used when the first load finished; and then RSS, PSS and USS of the program and of
+each of the engine's helper processes.
 """
 
 import argparse
@@ -142,16 +142,12 @@ def main():
     print()
     print(f"memory {args.settle} s after the first load, median over {args.runs} runs (MiB)")
     for name, runs in results.items():
-        processes = sorted({p for r in runs for p in r["memory"]})
-        total_rss = statistics.median(sum(v[0] for v in r["memory"].values()) for r in runs)
-        total_pss = statistics.median(sum(v[1] for v in r["memory"].values()) for r in runs)
-        for process in processes:
-            values = [r["memory"][process] for r in runs if process in r["memory"]]
-            rss = statistics.median(v[0] for v in values) / 1024
-            pss = statistics.median(v[1] for v in values) / 1024
-            print(f"  {name:<13} {process:<22} RSS {rss:7.1f}  PSS {pss:7.1f}")
-        print(f"  {name:<13} {'all':<22} RSS {total_rss / 1024:7.1f}  PSS {total_pss / 1024:7.1f}")
-
+        for process in sorted({p for r in runs for p in r["memory"]}):
+            memory = process_memory.median(r["memory"][process] for r in runs
+                                           if process in r["memory"])
+            print(f"  {name:<13} {process:<22} {memory}")
+        memory = process_memory.median(process_memory.total(r["memory"].values()) for r in runs)
+        print(f"  {name:<13} {'all':<22} {memory}")
 
 if __name__ == "__main__":
     main()
