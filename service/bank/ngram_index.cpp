@@ -13,16 +13,17 @@ namespace {
 
 // Longer queries and questions are compared on their first code points only.
 constexpr std::size_t max_compared_chars = 256;
+static_assert(max_compared_chars - 1 <= UINT8_MAX);
 // Questions this short are also indexed by single characters, for one-character queries.
 constexpr std::size_t short_question_chars = 8;
 // Candidate questions have a length from a quarter to four times the query's: outside that
 // range the ratio cannot come near the threshold.
-constexpr std::size_t length_window = 4;
+constexpr std::size_t length_window = 2;
 // Postings visited per lookup, rarest grams first: the common grams of a template ("的下一句是")
 // would otherwise make a large bank slow without finding better candidates.
 constexpr std::size_t posting_budget = 20000;
 // Candidates ranked by LCS ratio; the best of them are ranked again by the weighted ratio.
-constexpr std::size_t candidates_scored = 64;
+constexpr std::size_t candidates_scored = 32;
 constexpr std::size_t candidates_weighted = 16;
 
 struct scratch {
@@ -196,7 +197,10 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
   std::sort(lists.begin(), lists.end(), [](auto a, auto b) { return a.size() < b.size(); });
 
   scratch& s = thread_scratch(entries_.size());
-  s.touched.clear();
+  // Room for every visited posting, so that the loop below stores without branching. Counts fit
+  // in a byte: a query has at most max_compared_chars - 1 distinct bigrams.
+  s.touched.resize(2 * posting_budget);
+  std::size_t touched = 0;
   std::size_t visited = 0;
   for (std::size_t g = 0; g < lists.size(); ++g) {
     auto p = lists[g];
@@ -208,19 +212,26 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
     visited += p.size();
     for (std::uint32_t id : p) {
       std::uint8_t& c = s.counts[id];
-      if (c == 0) s.touched.push_back(id);
-      if (c < UINT8_MAX) ++c;
+      s.touched[touched] = id;
+      touched += c == 0;
+      ++c;
     }
   }
+  s.touched.resize(touched);
 
-  const std::size_t keep = std::min(candidates_scored, s.touched.size());
-  const auto more_shared = [&](std::uint32_t a, std::uint32_t b) {
-    return s.counts[a] != s.counts[b] ? s.counts[a] > s.counts[b] : a < b;
-  };
-  std::nth_element(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep), s.touched.end(),
-                   more_shared);
-  out.assign(s.touched.begin(), s.touched.begin() + static_cast<std::ptrdiff_t>(keep));
-  for (std::uint32_t id : s.touched) s.counts[id] = 0;
+  // The questions sharing the most grams, found with a histogram of the counts (one pass to
+  // count, one to pick and reset) rather than by sorting thousands of candidates.
+  std::size_t histogram[UINT8_MAX + 1] = {};
+  for (std::uint32_t id : s.touched) ++histogram[s.counts[id]];
+  std::size_t cutoff = UINT8_MAX, above = 0;
+  while (cutoff > 1 && above + histogram[cutoff] < candidates_scored) above += histogram[cutoff--];
+  std::size_t ties = candidates_scored - std::min(above, candidates_scored);
+  out.clear();
+  for (std::uint32_t id : s.touched) {
+    std::uint8_t& c = s.counts[id];
+    if (c > cutoff || (c == cutoff && ties > 0 && ties--)) out.push_back(id);
+    c = 0;
+  }
 }
 
 lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit) const {
