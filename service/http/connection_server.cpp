@@ -36,7 +36,7 @@ bool connection_server::process_and_close_socket(int socket) {
 void connection_server::serve(const std::shared_ptr<connection>& client) {
   for (;;) {
     if (svr_sock_ == INVALID_SOCKET) return;  // the server is stopping
-    if (!client->stream.readable_now()) {
+    if (!client->stream.readable_within(client->requests == 0 ? std::chrono::milliseconds(0) : limits_.linger)) {
       // Nothing to do until the client sends its next request: give the worker back.
       if (connection_pool* pool = pool_.load()) {
         pool->park(client->stream.socket(), limits_.keep_alive_timeout, [this, client] { serve(client); });

@@ -18,6 +18,8 @@ struct connection_limits {
   std::chrono::milliseconds read_timeout{5000};
   std::chrono::milliseconds write_timeout{5000};
   std::size_t keep_alive_max_requests = 1000;
+  // How long a worker waits for a connection's next request before parking it.
+  std::chrono::milliseconds linger{0};
 };
 
 // cpp-httplib's server with its handling of connections replaced. The library keeps a worker

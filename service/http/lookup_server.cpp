@@ -106,6 +106,7 @@ connection_limits limits_of(const server_settings& settings) {
   limits.read_timeout = settings.read_timeout;
   limits.write_timeout = settings.read_timeout;
   limits.keep_alive_max_requests = settings.keep_alive_max_requests;
+  limits.linger = settings.linger;
   return limits;
 }
 

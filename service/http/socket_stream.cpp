@@ -60,7 +60,9 @@ bool socket_stream::is_readable() const {
 
 bool socket_stream::is_writable() const { return wait_for(socket_, POLLOUT, write_timeout_ms_); }
 
-bool socket_stream::readable_now() const { return has_buffered_input() || wait_for(socket_, POLLIN, 0); }
+bool socket_stream::readable_within(std::chrono::milliseconds wait) const {
+  return has_buffered_input() || wait_for(socket_, POLLIN, static_cast<int>(wait.count()));
+}
 
 ssize_t socket_stream::read(char* destination, size_t size) {
   if (!has_buffered_input()) {

@@ -30,8 +30,8 @@ class socket_stream final : public httplib::Stream {
   int socket() const override { return socket_; }
 
   bool has_buffered_input() const { return buffer_start_ < buffer_end_; }
-  // Whether bytes (or the end of the stream) can be read without waiting.
-  bool readable_now() const;
+  // Whether bytes (or the end of the stream) can be read within `wait`.
+  bool readable_within(std::chrono::milliseconds wait) const;
 
  private:
   int socket_;
