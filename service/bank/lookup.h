@@ -40,8 +40,9 @@ std::unique_ptr<question_index> open_question_index(const std::filesystem::path&
 // Where `serve` and `import` look when no --bank is given.
 std::filesystem::path default_bank_path();
 
-// Creates the sample bank at `bank` if no file is there yet (the built-in questions, plus the
-// poetry questions when they have been generated at setup). Throws std::runtime_error on failure.
+// Creates the sample bank at `bank` if no file is there yet (the built-in questions, plus poetry
+// questions made from the poems of the fortunes-zh package when it is installed, as setup does).
+// Throws std::runtime_error on failure.
 void ensure_sample_bank(const std::filesystem::path& bank);
 
 // Runs `chati-server import ARGS...` (argv[0] is "import"); returns the process exit status.

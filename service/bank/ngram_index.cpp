@@ -183,17 +183,19 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
     return std::span<const std::uint32_t>(b, e);
   };
   if (q.size() == 1) {
-    lists.push_back(window(unigrams_.postings(gram_table::key(q[0]))));
+    lists.push_back(unigrams_.postings(gram_table::key(q[0])));
   } else {
     std::vector<std::uint64_t> keys;
     for (std::size_t i = 0; i + 1 < q.size(); ++i) keys.push_back(gram_table::key(q[i], q[i + 1]));
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     for (std::uint64_t k : keys) {
-      auto p = window(bigrams_.postings(k));
+      auto p = bigrams_.postings(k);
       if (!p.empty()) lists.push_back(p);
     }
   }
+  // Rarest first; the length window is cut out only of the lists that will be visited, as
+  // searching the long lists of common grams costs cache misses for nothing.
   std::sort(lists.begin(), lists.end(), [](auto a, auto b) { return a.size() < b.size(); });
 
   scratch& s = thread_scratch(entries_.size());
@@ -203,7 +205,8 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
   std::size_t touched = 0;
   std::size_t visited = 0;
   for (std::size_t g = 0; g < lists.size(); ++g) {
-    auto p = lists[g];
+    if (g > 0 && visited + lists[g].size() / 64 > posting_budget) break;
+    auto p = window(lists[g]);
     if (visited + p.size() > posting_budget) {
       if (g > 0) break;
       // Only common grams: the shortest questions holding the rarest one.
