@@ -47,6 +47,11 @@ socket_stream::socket_stream(int socket, std::chrono::milliseconds read_timeout,
   // client's delayed ACK, about 40 ms on every keep-alive request.
   const int yes = 1;
   ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    address_of(address, length, remote_ip_, remote_port_);
+  }
 }
 
 socket_stream::~socket_stream() {
@@ -91,9 +96,8 @@ ssize_t socket_stream::write(const char* source, size_t size) {
 }
 
 void socket_stream::get_remote_ip_and_port(std::string& ip, int& port) const {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  if (::getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) address_of(address, length, ip, port);
+  ip = remote_ip_;
+  port = remote_port_;
 }
 
 void socket_stream::get_local_ip_and_port(std::string& ip, int& port) const {

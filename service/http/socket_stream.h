@@ -35,6 +35,8 @@ class socket_stream final : public httplib::Stream {
 
  private:
   int socket_;
+  std::string remote_ip_;  // asked once: cpp-httplib wants it for every request
+  int remote_port_ = -1;
   int read_timeout_ms_;
   int write_timeout_ms_;
   std::vector<char> buffer_;
