@@ -1,7 +1,7 @@
 """Memory (from /proc/PID/smaps_rollup), CPU and start times of a process and of the processes it
 started. Memory is given three ways: RSS (all resident pages), PSS (shared pages split among the
-processes mapping them, so it moves when other programs on the machine map the same libraries) and
-USS (pages of this process alone: Private_Clean + Private_Dirty)."""
+processes mapping them) and USS (pages no other process maps: Private_Clean + Private_Dirty). PSS
+and USS move when other programs on the machine map the same libraries; RSS does not."""
 
 import os
 from typing import NamedTuple
