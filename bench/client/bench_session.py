@@ -46,7 +46,10 @@ class Display:
                 raise SystemExit(f"{tool} is not installed: run scripts/setup")
         read_end, write_end = os.pipe()
         self._xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            # -noreset: the server would otherwise reset whenever its last client leaves, refusing
+            # connections meanwhile (without a window manager that is after every run).
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
