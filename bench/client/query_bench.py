@@ -53,8 +53,8 @@ def wait_for_window(display, classname, timeout=10.0):
 
 
 def run_chati(build, display, server, args):
-    program = bench_session.Program(build.chati, build, display)
     events = XEvents(display.name)
+    program = bench_session.Program(build.chati, build, display)
     try:
         program.wait_for_loads(1)
         time.sleep(args.settle)
@@ -91,8 +91,8 @@ def run_chati(build, display, server, args):
         memory[f"after {args.clicks} queries"] = process_memory.snapshot(program.pid)
         return {"times": times, "lines": lines, "memory": memory}
     finally:
-        events.close()
         program.stop()
+        events.close()
 
 
 def run_floor(build, display, address, args):
