@@ -8,14 +8,16 @@ and for the page load before the next click (at least --gap seconds apart). Time
   release -> request   the button release as the X server turns it into the event chati gets
                        (its server time stamp, read from a raw input event; CLOCK_MONOTONIC cut
                        to the millisecond) -> request line read by the server. The button acts
-                       on release, so this is the click-to-request time.
+                       on release, so this is the click-to-request time. It splits into
+  release -> ask       chati's part: until it asks its web view to load the address (load observer)
+  ask -> request       the engine's part: until the request line is read
   spawn -> request     xdotool started -> request line read; adds xdotool's own start-up and the
                        press-release gap it keeps, which vary with the machine's load
   spawn -> release     that xdotool share alone
   release -> seen      server stamp -> this script read the raw event (a check of the stamp)
-Memory (RSS, PSS, USS) of chati and its helper processes is read after start-up and after the clicks;
-the floor (bare_webview) loads the same address the same number of times, fed on its stdin, and
-is read at the same two points.
+Memory (RSS, PSS, USS) of chati and its helper processes is read after start-up and after the
+clicks; the floor (bare_webview) loads the same address the same number of times, fed on its
+stdin, and is read at the same two points; its "ask -> request" times are given for comparison.
 """
 
 import argparse
@@ -65,8 +67,9 @@ def run_chati(build, display, server, args):
         time.sleep(args.settle)
         events.watch_button_releases()
         loads_before = len(program.loads())
-        times = {"release -> request": [], "spawn -> request": [], "spawn -> release": [],
-                 "release -> seen": []}
+        asks_before = len(program.requests())
+        times = {"release -> request": [], "release -> ask": [], "ask -> request": [],
+                 "spawn -> request": [], "spawn -> release": [], "release -> seen": []}
         lines = []
         for click in range(args.clicks):
             spawned = time.monotonic()
@@ -77,7 +80,10 @@ def run_chati(build, display, server, args):
                 raise SystemExit("the click's button release was not seen")
             released, seen = release
             arrived, line = server.next_arrival()
+            asked = program.requests()[asks_before + click][0]
             times["release -> request"].append(arrived - released)
+            times["release -> ask"].append(asked - released)
+            times["ask -> request"].append(arrived - asked)
             times["spawn -> request"].append(arrived - spawned)
             times["spawn -> release"].append(released - spawned)
             times["release -> seen"].append(seen - released)
@@ -95,24 +101,36 @@ def run_chati(build, display, server, args):
         events.close()
 
 
-def run_floor(build, display, address, args):
+def run_floor(build, display, server, address, args):
     program = bench_session.Program(build.floor, build, display, stdin=subprocess.PIPE)
     try:
         program.wait_for_loads(1)
         time.sleep(args.settle)
         memory = {"after start-up": process_memory.snapshot(program.pid)}
+        asks_before = len(program.requests())
+        engine = []
         for load in range(args.clicks):
-            asked = time.monotonic()
+            fed = time.monotonic()
             program.process.stdin.write((address + "\n").encode())
             program.process.stdin.flush()
+            arrived, _ = server.next_arrival()
             program.wait_for_loads(2 + load)
-            time.sleep(max(0.0, args.gap - (time.monotonic() - asked)))
+            engine.append(arrived - program.requests()[asks_before + load][0])
+            time.sleep(max(0.0, args.gap - (time.monotonic() - fed)))
         time.sleep(args.settle)
         memory[f"after {args.clicks} queries"] = process_memory.snapshot(program.pid)
-        return {"memory": memory}
+        return {"times": {"ask -> request": engine}, "memory": memory}
     finally:
         program.process.stdin.close()
         program.stop()
+
+
+def print_times(name, times):
+    for key, seconds in times.items():
+        values = [v * 1000 for v in seconds]
+        print(f"  {name:<13} {key:<18} median {statistics.median(values):6.1f}  "
+              f"p90 {percentile(values, 0.9):6.1f}  min {min(values):6.1f}  max {max(values):6.1f}  "
+              f"first {values[0]:6.1f}")
 
 
 def print_memory(name, memory):
@@ -153,7 +171,7 @@ def main():
         if not args.no_floor:
             # The very address chati's requests went to, as the server received it.
             path = chati["lines"][0].split(" ")[1]
-            floor = run_floor(build, display, f"http://{host}{path}", args)
+            floor = run_floor(build, display, server, f"http://{host}{path}", args)
     finally:
         display.close()
         server.close()
@@ -163,11 +181,10 @@ def main():
     if len(distinct) > 1:
         print(f"note: {len(distinct)} different request lines were received")
     print(f"click to request over {args.clicks} clicks (ms)")
-    for key, seconds in chati["times"].items():
-        values = [v * 1000 for v in seconds]
-        print(f"  {key:<18} median {statistics.median(values):6.1f}  "
-              f"p90 {percentile(values, 0.9):6.1f}  min {min(values):6.1f}  max {max(values):6.1f}  "
-              f"first click {values[0]:6.1f}")
+    print_times("chati", chati["times"])
+    if floor:
+        print(f"the floor, fed the same address {args.clicks} times (ms)")
+        print_times("bare_webview", floor["times"])
     print()
     print("memory (MiB)")
     print_memory("chati", chati["memory"])
