@@ -155,10 +155,19 @@ class Program:
 
     def wait_for_loads(self, count, timeout=30.0):
         """Waits until `count` loads have finished; returns their times."""
+        def done():
+            return sum(kind == "loaded" for kind, _, _ in self.events) >= count
+
+        deadline = time.monotonic() + timeout
         with self._changed:
-            if not self._changed.wait_for(
-                    lambda: sum(kind == "loaded" for kind, _, _ in self.events) >= count, timeout):
-                raise SystemExit(f"{self.classname}: {count} page load(s) not seen in {timeout} s")
+            # Woken by each event; looks at the process between, in case it has ended.
+            while not done():
+                if self.process.poll() is not None:
+                    raise SystemExit(f"{self.classname} ended with status {self.process.returncode} "
+                                     f"before {count} page load(s)")
+                if time.monotonic() > deadline:
+                    raise SystemExit(f"{self.classname}: {count} page load(s) not seen in {timeout} s")
+                self._changed.wait(0.1)
         return self.loads()
 
     def requests(self):
