@@ -131,6 +131,9 @@ sqlite_handle open_bank_for_writing(const std::filesystem::path& bank) {
   std::error_code ec;
   if (std::filesystem::is_directory(bank, ec)) throw bank_error(bank, "is a directory");
   auto db = open_file(bank, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  // Imports insert into the (norm, answer) index in random order: a page cache of 64 MiB instead
+  // of SQLite's 2 MiB keeps that index in memory for banks of a million questions.
+  sqlite3_exec(db.get(), "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
   if (!check_bank(db.get(), bank)) {
     try {
       create_schema(db.get());

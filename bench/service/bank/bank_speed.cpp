@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(std::filesystem::file_size(bank)) / (1 << 20));
     auto st = prepare(db.get(), "SELECT rowid FROM norm_fts WHERE norm_fts MATCH ?1 ORDER BY rank LIMIT 64");
     std::vector<double> fts_times;
-    for (std::size_t n = 0; n < std::min<std::size_t>(queries.size(), 300); ++n) {
+    for (std::size_t n = 0; n < std::min<std::size_t>(queries.size(), 100); ++n) {
       const std::u32string q = normalize_question(queries[n]);
       std::string match;
       for (std::size_t i = 0; i + 3 <= q.size(); ++i) {
