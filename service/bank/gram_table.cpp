@@ -15,61 +15,80 @@ std::size_t hash(std::uint64_t k) {
 }  // namespace
 
 std::size_t gram_table::find(std::uint64_t k) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slot_key_.size() - 1;
   std::size_t i = hash(k) & mask;
-  while (slots_[i].key != k && slots_[i].key != empty) i = (i + 1) & mask;
+  while (slot_key_[i] != k && slot_key_[i] != empty) i = (i + 1) & mask;
   return i;
 }
 
 void gram_table::grow() {
-  std::vector<slot> old(slots_.size() * 2);
-  old.swap(slots_);
-  for (const slot& s : old) {
-    if (s.key != empty) slots_[find(s.key)] = s;
+  std::vector<std::uint64_t> keys(slot_key_.size() * 2, empty);
+  std::vector<std::uint32_t> grams(slot_key_.size() * 2, 0);
+  keys.swap(slot_key_);
+  grams.swap(slot_gram_);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == empty) continue;
+    const std::size_t j = find(keys[i]);
+    slot_key_[j] = keys[i];
+    slot_gram_[j] = grams[i];
   }
 }
 
-void gram_table::count(std::uint64_t k) {
+std::uint32_t gram_table::intern(std::uint64_t k) {
   std::size_t i = find(k);
-  if (slots_[i].key == empty) {
-    if ((used_ + 1) * 4 > slots_.size() * 3) {
+  if (slot_key_[i] == empty) {
+    if ((count_.size() + 1) * 4 > slot_key_.size() * 3) {
       grow();
       i = find(k);
     }
-    slots_[i].key = k;
-    ++used_;
+    slot_key_[i] = k;
+    slot_gram_[i] = static_cast<std::uint32_t>(count_.size());
+    count_.push_back(0);
   }
-  ++slots_[i].count;
+  return slot_gram_[i];
 }
 
-void gram_table::start_filling() {
-  std::size_t total = 0;
-  for (slot& s : slots_) {
-    if (s.key == empty) continue;
-    s.begin = static_cast<std::uint32_t>(total);
-    total += s.count;
-    if (total > UINT32_MAX) throw std::runtime_error("question bank too large to index");
+void gram_table::build(std::uint32_t questions,
+                       const std::function<void(std::uint32_t, std::vector<std::uint64_t>&)>& grams_of) {
+  // Pass one hashes every posting to its gram number and counts; pass two only places ids.
+  std::vector<std::uint32_t> grams;
+  std::vector<std::size_t> ends(questions);
+  std::vector<std::uint64_t> keys;
+  for (std::uint32_t id = 0; id < questions; ++id) {
+    keys.clear();
+    grams_of(id, keys);
+    for (std::uint64_t k : keys) {
+      const std::uint32_t g = intern(k);
+      grams.push_back(g);
+      ++count_[g];
+    }
+    ends[id] = grams.size();
   }
-  ids_.assign(total, 0);
-  fill_.assign(slots_.size(), 0);
+  if (grams.size() > UINT32_MAX) throw std::runtime_error("question bank too large to index");
+  begin_.resize(count_.size());
+  std::uint32_t total = 0;
+  for (std::size_t g = 0; g < count_.size(); ++g) {
+    begin_[g] = total;
+    total += count_[g];
+  }
+  ids_.resize(total);
+  std::vector<std::uint32_t> next(begin_);
+  std::size_t j = 0;
+  for (std::uint32_t id = 0; id < questions; ++id) {
+    for (; j < ends[id]; ++j) ids_[next[grams[j]]++] = id;
+  }
 }
-
-void gram_table::add(std::uint64_t k, std::uint32_t id) {
-  const std::size_t i = find(k);
-  ids_[slots_[i].begin + fill_[i]++] = id;
-}
-
-void gram_table::finish() { fill_ = {}; }
 
 std::span<const std::uint32_t> gram_table::postings(std::uint64_t k) const {
-  const slot& s = slots_[find(k)];
-  if (s.key == empty) return {};
-  return {ids_.data() + s.begin, s.count};
+  const std::size_t i = find(k);
+  if (slot_key_[i] == empty) return {};
+  const std::uint32_t g = slot_gram_[i];
+  return {ids_.data() + begin_[g], count_[g]};
 }
 
 std::size_t gram_table::memory_bytes() const {
-  return slots_.capacity() * sizeof(slot) + ids_.capacity() * sizeof(std::uint32_t) +
-         fill_.capacity() * sizeof(std::uint32_t);
+  return slot_key_.capacity() * sizeof(std::uint64_t) + slot_gram_.capacity() * sizeof(std::uint32_t) +
+         (begin_.capacity() + count_.capacity() + ids_.capacity()) * sizeof(std::uint32_t);
 }
 
 }  // namespace chati::service

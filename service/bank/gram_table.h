@@ -2,14 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
 namespace chati::service {
 
-// Posting lists of question ids per gram (one or two code points packed in a key), stored as one
-// id array with an open-addressing table of (key, begin, count): far smaller and faster to build
-// than a node-based map when a large bank has millions of distinct grams.
+// Posting lists of question ids per gram (one or two code points packed in a key): an
+// open-addressing table from key to a dense gram number, and one id array cut into lists by
+// gram number. Far smaller and faster to build than a node-based map when a large bank has
+// millions of distinct grams.
 class gram_table {
  public:
   static std::uint64_t key(char32_t a) { return a; }
@@ -17,31 +19,27 @@ class gram_table {
     return (static_cast<std::uint64_t>(a) << 32) | b | (std::uint64_t{1} << 63);
   }
 
-  // Building, in two passes over the same keys: count(k) for every posting, then
-  // start_filling(), then add(k, id) for every posting in increasing id order, then finish().
-  void count(std::uint64_t k);
-  void start_filling();
-  void add(std::uint64_t k, std::uint32_t id);
-  void finish();
+  // Builds the lists of questions 0..questions-1; grams_of(id, keys) puts the distinct keys of
+  // question `id` in `keys`. Hashes each posting once.
+  void build(std::uint32_t questions,
+             const std::function<void(std::uint32_t id, std::vector<std::uint64_t>& keys)>& grams_of);
 
+  // Ids in increasing order; empty for an unknown key.
   std::span<const std::uint32_t> postings(std::uint64_t k) const;
   std::size_t memory_bytes() const;
 
  private:
-  struct slot {
-    std::uint64_t key = empty;
-    std::uint32_t begin = 0;
-    std::uint32_t count = 0;
-  };
   static constexpr std::uint64_t empty = ~std::uint64_t{0};
 
   std::size_t find(std::uint64_t k) const;
+  std::uint32_t intern(std::uint64_t k);
   void grow();
 
-  std::vector<slot> slots_ = std::vector<slot>(1024);
-  std::size_t used_ = 0;
+  std::vector<std::uint64_t> slot_key_ = std::vector<std::uint64_t>(1024, empty);
+  std::vector<std::uint32_t> slot_gram_ = std::vector<std::uint32_t>(1024, 0);
+  std::vector<std::uint32_t> begin_;  // by gram number: where its list starts in ids_
+  std::vector<std::uint32_t> count_;  // by gram number: how long its list is
   std::vector<std::uint32_t> ids_;
-  std::vector<std::uint32_t> fill_;
 };
 
 }  // namespace chati::service

@@ -112,34 +112,20 @@ ngram_index ngram_index::builder::build() && {
     e.norm_weight = sum;
   }
 
-  std::vector<std::uint64_t> keys;
-  auto grams_of = [&](const entry& e, bool unigrams) {
-    const std::u32string_view n = index.norm_of(e);
-    keys.clear();
-    if (unigrams) {
-      for (char32_t c : n) keys.push_back(gram_table::key(c));
-    } else {
-      for (std::size_t i = 0; i + 1 < n.size(); ++i) keys.push_back(gram_table::key(n[i], n[i + 1]));
-    }
+  const auto questions = static_cast<std::uint32_t>(index.entries_.size());
+  index.bigrams_.build(questions, [&](std::uint32_t id, std::vector<std::uint64_t>& keys) {
+    const std::u32string_view n = index.norm_of(index.entries_[id]);
+    for (std::size_t i = 0; i + 1 < n.size(); ++i) keys.push_back(gram_table::key(n[i], n[i + 1]));
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  };
-  for (int pass = 0; pass < 2; ++pass) {
-    for (std::uint32_t id = 0; id < index.entries_.size(); ++id) {
-      const entry& e = index.entries_[id];
-      grams_of(e, false);
-      for (std::uint64_t k : keys) pass == 0 ? index.bigrams_.count(k) : index.bigrams_.add(k, id);
-      if (e.norm_len > short_question_chars) continue;
-      grams_of(e, true);
-      for (std::uint64_t k : keys) pass == 0 ? index.unigrams_.count(k) : index.unigrams_.add(k, id);
-    }
-    if (pass == 0) {
-      index.bigrams_.start_filling();
-      index.unigrams_.start_filling();
-    }
-  }
-  index.bigrams_.finish();
-  index.unigrams_.finish();
+  });
+  index.unigrams_.build(questions, [&](std::uint32_t id, std::vector<std::uint64_t>& keys) {
+    const std::u32string_view n = index.norm_of(index.entries_[id]);
+    if (n.size() > short_question_chars) return;
+    for (char32_t c : n) keys.push_back(gram_table::key(c));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  });
   return index;
 }
 
