@@ -1,16 +1,21 @@
 #include "elastic_task_queue.h"
 
-#include <thread>
+#include <algorithm>
 
 namespace chati::service::http {
 
 elastic_task_queue::elastic_task_queue(std::size_t core_threads, std::size_t max_threads,
-                                       std::chrono::milliseconds spare_idle_time)
+                                       std::chrono::milliseconds spare_idle_time,
+                                       std::chrono::microseconds growth_delay)
     : core_threads_(std::max<std::size_t>(core_threads, 1)),
       max_threads_(std::max(max_threads, core_threads_)),
-      spare_idle_time_(spare_idle_time) {
-  std::lock_guard lock(mutex_);
-  for (std::size_t i = 0; i < core_threads_; ++i) start_worker();
+      spare_idle_time_(spare_idle_time),
+      growth_delay_(growth_delay) {
+  {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < core_threads_; ++i) start_worker();
+  }
+  grower_ = std::thread([this] { grow_when_starved(); });
 }
 
 elastic_task_queue::~elastic_task_queue() { shutdown(); }
@@ -26,21 +31,42 @@ void elastic_task_queue::start_worker() {
 void elastic_task_queue::enqueue(std::function<void()> task) {
   std::lock_guard lock(mutex_);
   if (shutting_down_) return;
-  tasks_.push_back(std::move(task));
-  if (tasks_.size() > idle_threads_ && threads_ < max_threads_) start_worker();
+  tasks_.push_back({std::move(task), std::chrono::steady_clock::now()});
   task_ready_.notify_one();
+  if (tasks_.size() == 1) task_queued_.notify_one();
 }
 
 void elastic_task_queue::shutdown() {
   std::unique_lock lock(mutex_);
-  shutting_down_ = true;
-  task_ready_.notify_all();
+  if (!shutting_down_) {
+    shutting_down_ = true;
+    task_ready_.notify_all();
+    task_queued_.notify_all();
+  }
   all_ended_.wait(lock, [this] { return threads_ == 0; });
+  if (grower_.joinable()) {
+    lock.unlock();
+    grower_.join();
+  }
 }
 
-std::size_t elastic_task_queue::thread_count() const {
-  std::lock_guard lock(mutex_);
-  return threads_;
+void elastic_task_queue::grow_when_starved() {
+  std::unique_lock lock(mutex_);
+  while (!shutting_down_) {
+    if (tasks_.empty()) {
+      task_queued_.wait(lock);
+      continue;
+    }
+    const auto due = tasks_.front().queued + growth_delay_;
+    if (std::chrono::steady_clock::now() < due) {
+      task_queued_.wait_until(lock, due);
+      continue;
+    }
+    // The oldest task has waited: every worker is busy.
+    if (threads_ < max_threads_) start_worker();
+    // Give the worker (or a busy one) time to take it before judging again.
+    task_queued_.wait_for(lock, growth_delay_);
+  }
 }
 
 void elastic_task_queue::work() {
@@ -54,7 +80,7 @@ void elastic_task_queue::work() {
       task_ready_.wait(lock, has_work);
     }
     if (tasks_.empty()) break;  // shutting down with nothing left to run
-    auto task = std::move(tasks_.front());
+    auto task = std::move(tasks_.front().run);
     tasks_.pop_front();
     --idle_threads_;
     lock.unlock();
