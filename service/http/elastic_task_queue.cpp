@@ -3,6 +3,19 @@
 #include <algorithm>
 
 namespace chati::service::http {
+namespace {
+
+thread_local elastic_task_queue* current_queue = nullptr;
+
+}  // namespace
+
+elastic_task_queue::network_wait::network_wait() : queue_(current_queue) {
+  if (queue_ != nullptr) ++queue_->waiting_on_network_;
+}
+
+elastic_task_queue::network_wait::~network_wait() {
+  if (queue_ != nullptr) --queue_->waiting_on_network_;
+}
 
 elastic_task_queue::elastic_task_queue(std::size_t core_threads, std::size_t max_threads,
                                        std::chrono::milliseconds spare_idle_time,
@@ -62,14 +75,17 @@ void elastic_task_queue::grow_when_starved() {
       task_queued_.wait_until(lock, due);
       continue;
     }
-    // The oldest task has waited: every worker is busy.
-    if (threads_ < max_threads_) start_worker();
+    // The oldest task has waited: every worker is busy. Another helps only if some of them
+    // are merely waiting on the network.
+    const std::size_t computing = threads_ - idle_threads_ - std::min(waiting_on_network_.load(), threads_ - idle_threads_);
+    if (threads_ < max_threads_ && computing < core_threads_) start_worker();
     // Give the worker (or a busy one) time to take it before judging again.
     task_queued_.wait_for(lock, growth_delay_);
   }
 }
 
 void elastic_task_queue::work() {
+  current_queue = this;
   std::unique_lock lock(mutex_);
   for (;;) {
     const bool spare = threads_ > core_threads_;

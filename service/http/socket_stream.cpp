@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "elastic_task_queue.h"
+
 namespace chati::service::http {
 namespace {
 
@@ -18,6 +20,8 @@ constexpr std::size_t buffer_size = 4096;
 
 bool wait_for(int socket, short events, int timeout_ms) {
   pollfd ready{socket, events, 0};
+  // While this worker only waits, the pool may start another for other connections.
+  const elastic_task_queue::network_wait waiting;
   for (;;) {
     const int polled = ::poll(&ready, 1, timeout_ms);
     if (polled < 0 && errno == EINTR) continue;
