@@ -21,7 +21,7 @@ constexpr std::size_t short_question_chars = 8;
 constexpr std::size_t length_window = 2;
 // Postings visited per lookup, rarest grams first: the common grams of a template ("的下一句是")
 // would otherwise make a large bank slow without finding better candidates.
-constexpr std::size_t posting_budget = 20000;
+constexpr std::size_t posting_budget = 10000;
 // Candidates ranked by LCS ratio; the best of them are ranked again by the weighted ratio.
 constexpr std::size_t candidates_scored = 32;
 constexpr std::size_t candidates_weighted = 16;
