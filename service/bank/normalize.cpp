@@ -115,26 +115,9 @@ bool is_decoration(std::u32string_view inside) {
 
 constexpr std::size_t max_bracket_inside = 16;
 
-// Removes one leading decoration at s[i...]; returns the index after it, or i when none.
-std::size_t strip_one_leading(std::u32string_view s, std::size_t i) {
-  if (i >= s.size()) return i;
-  if (is_open_bracket(s[i])) {
-    for (std::size_t j = i + 1; j < s.size() && j <= i + 1 + max_bracket_inside; ++j) {
-      if (is_close_bracket(s[j])) {
-        const std::u32string_view inside = s.substr(i + 1, j - i - 1);
-        std::size_t k = skip_spaces(inside, 0), d = k;
-        while (d < inside.size() && is_digit(inside[d])) ++d;
-        const bool number = d > k && d - k <= 4 && skip_spaces(inside, d) == inside.size();
-        if (number || is_decoration(inside)) return j + 1;
-        break;
-      }
-    }
-    return i;
-  }
-  if (const std::size_t n = label_at(s.substr(i))) {
-    const std::size_t j = skip_spaces(s, i + n);
-    if (j < s.size() && (s[j] == U':' || s[j] == U'】' || s[j] == U']')) return j + 1;
-  }
+// Removes a question number ("12.", "3、", "4)", "第5题", "一、") at s[i...]; returns the index
+// after it, or i when there is none.
+std::size_t strip_question_number(std::u32string_view s, std::size_t i) {
   std::size_t j = i;
   const bool di = s[j] == U'第';
   if (di) ++j;
@@ -172,6 +155,34 @@ std::size_t strip_one_leading(std::u32string_view s, std::size_t i) {
   }
 }
 
+// Removes one leading decoration at s[i...]; returns the index after it, or i when none. Only one
+// question number is removed: in "1、2、3中哪个是质数" the 2 and 3 belong to the question.
+std::size_t strip_one_leading(std::u32string_view s, std::size_t i, bool& number_seen) {
+  if (i >= s.size()) return i;
+  if (is_open_bracket(s[i])) {
+    for (std::size_t j = i + 1; j < s.size() && j <= i + 1 + max_bracket_inside; ++j) {
+      if (is_close_bracket(s[j])) {
+        const std::u32string_view inside = s.substr(i + 1, j - i - 1);
+        std::size_t k = skip_spaces(inside, 0), d = k;
+        while (d < inside.size() && is_digit(inside[d])) ++d;
+        const bool number = !number_seen && d > k && d - k <= 4 && skip_spaces(inside, d) == inside.size();
+        if (number) number_seen = true;
+        if (number || is_decoration(inside)) return j + 1;
+        break;
+      }
+    }
+    return i;
+  }
+  if (const std::size_t n = label_at(s.substr(i))) {
+    const std::size_t j = skip_spaces(s, i + n);
+    if (j < s.size() && (s[j] == U':' || s[j] == U'】' || s[j] == U']')) return j + 1;
+  }
+  if (number_seen) return i;
+  const std::size_t after = strip_question_number(s, i);
+  number_seen = after != i;
+  return after;
+}
+
 // Removes one trailing decoration ending before `end`; returns the new end, or end when none.
 std::size_t strip_one_trailing(std::u32string_view s, std::size_t end) {
   if (end == 0 || !is_close_bracket(s[end - 1])) return end;
@@ -196,9 +207,10 @@ std::u32string normalize_question(std::string_view utf8) {
   for (char32_t& c : s) c = fold(c);
 
   std::size_t begin = 0;
+  bool number_seen = false;
   for (;;) {
     while (begin < s.size() && is_trimmable(s[begin])) ++begin;
-    const std::size_t next = strip_one_leading(s, begin);
+    const std::size_t next = strip_one_leading(s, begin, number_seen);
     if (next == begin) break;
     begin = next;
   }

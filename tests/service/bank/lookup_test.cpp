@@ -182,5 +182,22 @@ TEST(open_question_index, an_empty_bank_answers_nothing) {
   EXPECT_TRUE(index->lookup("中国的首都是", 5).matches.empty());
 }
 
+TEST(open_question_index, a_bank_normalised_with_older_rules_is_normalised_again) {
+  temp_dir dir;
+  const auto bank = dir / "b.sqlite";
+  {
+    auto db = open_bank_for_writing(bank);
+    bank_writer writer(db.get());
+    writer.add({"12.中国的首都是？（2分）", "北京", "", ""}, "stale");
+    exec(db.get(), "PRAGMA user_version = 0");
+  }
+  // Read as it is: the stale column is not trusted.
+  EXPECT_EQ(open_question_index(bank)->lookup("中国的首都是", 1).matches.at(0).score, 1.0);
+  // Opened for writing: the column is rewritten, so duplicates keep being merged.
+  auto db = open_bank_for_writing(bank);
+  bank_writer writer(db.get());
+  EXPECT_EQ(writer.add({"中国的首都是", "北京", "", ""}, "中国的首都是"), bank_writer::outcome::merged);
+}
+
 }  // namespace
 }  // namespace chati::service

@@ -37,6 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         normalize_case{"3.14是什么数", "314是什么数"},
         normalize_case{"2008年奥运会在哪里举办", "2008年奥运会在哪里举办"},
         normalize_case{"1+1=?", "1+1="},
+        normalize_case{"1、2、3中哪个是质数", "23中哪个是质数"},
         // type labels
         normalize_case{"【单选题】中国的首都是", "中国的首都是"},
         normalize_case{"[填空题] 中国的首都是", "中国的首都是"},
