@@ -26,9 +26,16 @@ constexpr std::size_t posting_budget = 10000;
 constexpr std::size_t candidates_scored = 32;
 constexpr std::size_t candidates_weighted = 16;
 
+// Per-thread working memory of lookups, reused so that a lookup allocates little.
 struct scratch {
-  std::vector<std::uint8_t> counts;  // shared grams per question, saturating
+  std::vector<std::uint8_t> counts;  // shared grams per question
   std::vector<std::uint32_t> touched;
+  std::vector<std::uint64_t> keys;
+  std::vector<std::span<const std::uint32_t>> lists;
+  std::vector<std::uint32_t> candidates;
+  std::vector<std::pair<double, std::uint32_t>> scored;
+  std::vector<float> weights;
+  lcs_pattern pattern;
 };
 
 scratch& thread_scratch(std::size_t size) {
@@ -162,7 +169,9 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
   const std::uint32_t id_lo = first_of_length_[lo];
   const std::uint32_t id_hi = first_of_length_[hi + 1];
 
-  std::vector<std::span<const std::uint32_t>> lists;
+  scratch& s = thread_scratch(entries_.size());
+  auto& lists = s.lists;
+  lists.clear();
   auto window = [&](std::span<const std::uint32_t> p) {
     const auto b = std::lower_bound(p.begin(), p.end(), id_lo);
     const auto e = std::lower_bound(b, p.end(), id_hi);
@@ -171,7 +180,8 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
   if (q.size() == 1) {
     lists.push_back(unigrams_.postings(gram_table::key(q[0])));
   } else {
-    std::vector<std::uint64_t> keys;
+    auto& keys = s.keys;
+    keys.clear();
     for (std::size_t i = 0; i + 1 < q.size(); ++i) keys.push_back(gram_table::key(q[i], q[i + 1]));
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -184,7 +194,6 @@ void ngram_index::gather_candidates(std::u32string_view q, std::vector<std::uint
   // searching the long lists of common grams costs cache misses for nothing.
   std::sort(lists.begin(), lists.end(), [](auto a, auto b) { return a.size() < b.size(); });
 
-  scratch& s = thread_scratch(entries_.size());
   // Room for every visited posting, so that the loop below stores without branching. Counts fit
   // in a byte: a query has at most max_compared_chars - 1 distinct bigrams.
   s.touched.resize(2 * posting_budget);
@@ -230,19 +239,22 @@ lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit
   if (q.size() > max_compared_chars) q.resize(max_compared_chars);
   if (q.empty() || limit == 0 || entries_.empty()) return result;
 
-  std::vector<std::uint32_t> candidates;
+  scratch& s = thread_scratch(entries_.size());
+  auto& candidates = s.candidates;
+  candidates.clear();
   gather_candidates(q, candidates);
-  const lcs_pattern pattern(q);
-  std::vector<std::pair<double, std::uint32_t>> scored;
-  scored.reserve(candidates.size());
-  for (std::uint32_t id : candidates) scored.emplace_back(pattern.ratio(norm_of(entries_[id])), id);
+  s.pattern.assign(q);
+  auto& scored = s.scored;
+  scored.clear();
+  for (std::uint32_t id : candidates) scored.emplace_back(s.pattern.ratio(norm_of(entries_[id])), id);
   auto best_first = [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
   };
   std::sort(scored.begin(), scored.end(), best_first);
 
   scored.resize(std::min(scored.size(), std::max(candidates_weighted, limit)));
-  std::vector<float> weights(q.size());
+  auto& weights = s.weights;
+  weights.resize(q.size());
   float query_weight = 0;
   for (std::size_t i = 0; i < q.size(); ++i) query_weight += weights[i] = weight_of(q[i]);
   for (auto& [score, id] : scored) {
@@ -255,6 +267,7 @@ lookup_result ngram_index::lookup(std::string_view utf8_query, std::size_t limit
     }
   }
   std::sort(scored.begin(), scored.end(), best_first);
+  result.matches.reserve(std::min(scored.size(), limit));
   for (std::size_t i = 0; i < scored.size() && i < limit; ++i) {
     result.matches.push_back(to_match(entries_[scored[i].second], scored[i].first));
   }

@@ -12,8 +12,12 @@ std::size_t hash_slot(char32_t c, std::size_t mask) {
 
 }  // namespace
 
-lcs_pattern::lcs_pattern(std::u32string_view query)
-    : size_(query.size()), words_((query.size() + 63) / 64), zero_(words_, 0) {
+lcs_pattern::lcs_pattern(std::u32string_view query) { assign(query); }
+
+void lcs_pattern::assign(std::u32string_view query) {
+  size_ = query.size();
+  words_ = (query.size() + 63) / 64;
+  zero_.assign(words_, 0);
   std::size_t slots = 16;
   while (slots < query.size() * 2) slots *= 2;
   slot_mask_ = slots - 1;

@@ -12,7 +12,9 @@ namespace chati::service {
 // code points of the query.
 class lcs_pattern {
  public:
-  explicit lcs_pattern(std::u32string_view query);
+  explicit lcs_pattern(std::u32string_view query = {});
+  // Prepares for another query, reusing the memory of the last one.
+  void assign(std::u32string_view query);
 
   std::size_t size() const { return size_; }
   std::size_t lcs(std::u32string_view text) const;
@@ -23,12 +25,12 @@ class lcs_pattern {
  private:
   const std::uint64_t* masks_of(char32_t c) const;
 
-  std::size_t size_;
-  std::size_t words_;
+  std::size_t size_ = 0;
+  std::size_t words_ = 0;
   std::vector<char32_t> slot_char_;     // open-addressing table: code point per slot (0 = free)
   std::vector<std::uint64_t> masks_;    // words_ masks per slot: where that code point occurs
   std::vector<std::uint64_t> zero_;
-  std::size_t slot_mask_;
+  std::size_t slot_mask_ = 0;
   mutable std::vector<std::uint64_t> row_;
 };
 
