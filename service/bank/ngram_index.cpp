@@ -52,11 +52,13 @@ ngram_index::builder::builder(builder&&) noexcept = default;
 
 void ngram_index::builder::add(const question_view& row, std::string_view norm_utf8) {
   ngram_index& index = *index_;
-  std::u32string norm = decode_utf8(norm_utf8);
-  if (norm.size() > max_compared_chars) norm.resize(max_compared_chars);
+  const std::size_t norm_begin = index.norms_.size();
+  append_decoded_utf8(index.norms_, norm_utf8);
+  index.norms_.resize(std::min(index.norms_.size(), norm_begin + max_compared_chars));
+  const std::size_t norm_len = index.norms_.size() - norm_begin;
   const std::size_t text_end = index.texts_.size() + row.question.size() + row.answer.size() +
                                row.options.size() + row.type.size();
-  if (text_end > UINT32_MAX || index.norms_.size() + norm.size() > UINT32_MAX ||
+  if (text_end > UINT32_MAX || index.norms_.size() > UINT32_MAX ||
       index.entries_.size() >= UINT32_MAX / 2) {
     throw std::runtime_error("question bank too large to index");
   }
@@ -70,9 +72,8 @@ void ngram_index::builder::add(const question_view& row, std::string_view norm_u
   index.texts_ += row.answer;
   index.texts_ += row.options;
   index.texts_ += row.type;
-  e.norm = static_cast<std::uint32_t>(index.norms_.size());
-  e.norm_len = static_cast<std::uint32_t>(norm.size());
-  index.norms_ += norm;
+  e.norm = static_cast<std::uint32_t>(norm_begin);
+  e.norm_len = static_cast<std::uint32_t>(norm_len);
   index.entries_.push_back(e);
 }
 
@@ -86,8 +87,15 @@ ngram_index ngram_index::builder::build() && {
   index.norms_.shrink_to_fit();
   index.entries_.shrink_to_fit();
   // Ids in order of length, so that a range of lengths is a range of ids in every posting list.
-  std::stable_sort(index.entries_.begin(), index.entries_.end(),
-                   [](const entry& a, const entry& b) { return a.norm_len < b.norm_len; });
+  // A counting sort: lengths are at most max_compared_chars, and it keeps the bank's order.
+  {
+    std::vector<std::size_t> start(max_compared_chars + 2, 0);
+    for (const entry& e : index.entries_) ++start[e.norm_len + 1];
+    for (std::size_t len = 1; len < start.size(); ++len) start[len] += start[len - 1];
+    std::vector<entry> sorted(index.entries_.size());
+    for (const entry& e : index.entries_) sorted[start[e.norm_len]++] = e;
+    index.entries_.swap(sorted);
+  }
 
   const std::size_t longest = index.entries_.empty() ? 0 : index.entries_.back().norm_len;
   index.first_of_length_.resize(longest + 2);

@@ -5,6 +5,11 @@ namespace chati::service {
 std::u32string decode_utf8(std::string_view utf8) {
   std::u32string out;
   out.reserve(utf8.size());
+  append_decoded_utf8(out, utf8);
+  return out;
+}
+
+void append_decoded_utf8(std::u32string& out, std::string_view utf8) {
   std::size_t i = 0;
   const std::size_t n = utf8.size();
   while (i < n) {
@@ -39,7 +44,6 @@ std::u32string decode_utf8(std::string_view utf8) {
       ++i;
     }
   }
-  return out;
 }
 
 void append_utf8(std::string& out, char32_t c) {
