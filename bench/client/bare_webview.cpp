@@ -2,8 +2,8 @@
 // holding one wxWebView, in the client's place, that loads about:blank. It prints the monotonic
 // time of its first page load (the clock Python's time.monotonic() reads), so the benchmark can
 // check the load time it observes from outside against the program's own. Each line read from
-// standard input is loaded as an address, so the memory benchmark can put it through the same loads
-// as the program.
+// standard input is loaded as an address, so the memory benchmark can put it through the same
+// loads as the program.
 #include <wx/frame.h>
 #include <wx/panel.h>
 #include <wx/webview.h>
