@@ -1,5 +1,5 @@
-"""Timestamps X events as the server delivers them, without polling: the mapping of windows and
-the mouse button releases.
+"""Timestamps X events as the server delivers them, without polling: the mapping of windows,
+drawing into them and the mouse button releases.
 
 Speaks the few bits of the X11 protocol it needs over the display's Unix socket (the benchmarks use
 the standard library only): it listens to the root window's substructure, and to the structure of
@@ -8,7 +8,9 @@ window's first MapNotify is stamped with time.monotonic() when it arrives. Butto
 watched as the input extension's raw events on the root window: the server sends them to every
 client that asks, stamped with the server time at which it turned the device's input into the
 event the program gets. The server's millisecond clock is CLOCK_MONOTONIC, the clock of
-time.monotonic(), so that stamp is used rather than the time the script got round to reading it."""
+time.monotonic(), so that stamp is used rather than the time the script got round to reading it.
+Drawing is watched with the damage extension on every new top-level window, its reports carrying
+the same server stamp."""
 
 import queue
 import socket
@@ -30,6 +32,9 @@ _XI_SELECT_EVENTS = 46
 _XI_QUERY_VERSION = 47
 _XI_ALL_MASTER_DEVICES = 1
 _XI_RAW_BUTTON_RELEASE = 16
+_DAMAGE_QUERY_VERSION = 0
+_DAMAGE_CREATE = 1
+_DAMAGE_REPORT_RAW_RECTANGLES = 0
 
 
 def _padded(n):
@@ -58,6 +63,10 @@ class XEvents:
         vendor_length = struct.unpack_from("<H", body, 16)[0]
         formats = body[21]
         self.root = struct.unpack_from("<I", body, 32 + _padded(vendor_length) + 8 * formats)[0]
+        id_base, id_mask = struct.unpack_from("<II", body, 4)
+        self._free_ids = (id_base | (n & id_mask) for n in range(1, id_mask + 1))
+        self._damage = None  # (major opcode, first event) once damage is watched
+        self._damaged = {}
         self._mapped = {}
         self._releases = queue.Queue()
         self._lock = threading.Lock()
@@ -113,6 +122,23 @@ class XEvents:
                                            1 << _XI_RAW_BUTTON_RELEASE))
         self._ask(struct.pack("<BxH", _GET_INPUT_FOCUS, 1))
 
+    def watch_damage(self):
+        """From now on, stamp every drawing into each new top-level window (with the rectangle
+        drawn into): call before the program under test starts."""
+        name = b"DAMAGE"
+        reply = self._ask(struct.pack("<BxHHxx", _QUERY_EXTENSION, 2 + _padded(len(name)) // 4, len(name))
+                          + name.ljust(_padded(len(name)), b"\0"))
+        if not reply[8]:
+            raise RuntimeError("the X server has no damage extension")
+        # A client must agree a version before it may ask anything else of the extension.
+        self._ask(struct.pack("<BBHII", reply[9], _DAMAGE_QUERY_VERSION, 3, 1, 1))
+        self._damage = (reply[9], reply[10])
+
+    def damage(self, window):
+        """[(server time, x, y, width, height)] of the drawings seen into the window so far."""
+        with self._changed:
+            return list(self._damaged.get(window, []))
+
     def next_button_release(self, timeout=10.0):
         """(server stamp, arrival), both in time.monotonic() seconds, of the next button release;
         None after the timeout. The server stamp is cut to the millisecond."""
@@ -138,6 +164,12 @@ class XEvents:
         with self._lock:
             self._sock.sendall(
                 struct.pack("<BxHIII", _CHANGE_WINDOW_ATTRIBUTES, 4, window, _CW_EVENT_MASK, mask))
+
+    def _watch_window_damage(self, window):
+        with self._lock:
+            self._sock.sendall(struct.pack("<BBHIIBxxx", self._damage[0], _DAMAGE_CREATE, 4,
+                                           next(self._free_ids), window,
+                                           _DAMAGE_REPORT_RAW_RECTANGLES))
 
     def _read(self, n):
         data = b""
@@ -166,7 +198,15 @@ class XEvents:
                                             arrived))
                 elif code == _CREATE_NOTIFY:
                     # Errors for windows gone before this lands come back as events and are ignored.
-                    self._select(struct.unpack_from("<I", event, 8)[0], _STRUCTURE_NOTIFY)
+                    window = struct.unpack_from("<I", event, 8)[0]
+                    self._select(window, _STRUCTURE_NOTIFY)
+                    if self._damage:
+                        self._watch_window_damage(window)
+                elif self._damage and code == self._damage[1]:
+                    window, _, stamp, x, y, width, height = struct.unpack_from("<IIIhhHH", event, 4)
+                    with self._changed:
+                        self._damaged.setdefault(window, []).append(
+                            (_server_time(stamp, arrived), x, y, width, height))
                 elif code == _MAP_NOTIFY:
                     window = struct.unpack_from("<I", event, 8)[0]
                     with self._changed:
