@@ -86,9 +86,4 @@ std::span<const std::uint32_t> gram_table::postings(std::uint64_t k) const {
   return {ids_.data() + begin_[g], count_[g]};
 }
 
-std::size_t gram_table::memory_bytes() const {
-  return slot_key_.capacity() * sizeof(std::uint64_t) + slot_gram_.capacity() * sizeof(std::uint32_t) +
-         (begin_.capacity() + count_.capacity() + ids_.capacity()) * sizeof(std::uint32_t);
-}
-
 }  // namespace chati::service

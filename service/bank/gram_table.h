@@ -26,7 +26,6 @@ class gram_table {
 
   // Ids in increasing order; empty for an unknown key.
   std::span<const std::uint32_t> postings(std::uint64_t k) const;
-  std::size_t memory_bytes() const;
 
  private:
   static constexpr std::uint64_t empty = ~std::uint64_t{0};

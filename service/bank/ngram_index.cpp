@@ -144,12 +144,6 @@ ngram_index ngram_index::builder::build() && {
   return index;
 }
 
-std::size_t ngram_index::memory_bytes() const {
-  return entries_.capacity() * sizeof(entry) + texts_.capacity() +
-         norms_.capacity() * sizeof(char32_t) + first_of_length_.capacity() * sizeof(std::uint32_t) +
-         bigrams_.memory_bytes() + unigrams_.memory_bytes();
-}
-
 float ngram_index::weight_of(char32_t c) const {
   if (c < char_weight_.size()) return char_weight_[c];
   return static_cast<float>(std::log(1.0 + static_cast<double>(entries_.size())));

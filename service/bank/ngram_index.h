@@ -40,7 +40,6 @@ class ngram_index final : public question_index {
   ngram_index(ngram_index&&) = default;
   lookup_result lookup(std::string_view utf8_query, std::size_t limit) const override;
   std::size_t size() const override { return entries_.size(); }
-  std::size_t memory_bytes() const;
 
  private:
   struct entry {
