@@ -16,8 +16,8 @@ constexpr std::size_t max_compared_chars = 256;
 static_assert(max_compared_chars - 1 <= UINT8_MAX);
 // Questions this short are also indexed by single characters, for one-character queries.
 constexpr std::size_t short_question_chars = 8;
-// Candidate questions have a length from a quarter to four times the query's: outside that
-// range the ratio cannot come near the threshold.
+// Candidate questions have a length from half to twice the query's: outside that range the
+// similarity rarely comes near the threshold (measured: no loss of accuracy, fewer postings).
 constexpr std::size_t length_window = 2;
 // Postings visited per lookup, rarest grams first: the common grams of a template ("的下一句是")
 // would otherwise make a large bank slow without finding better candidates.
