@@ -13,7 +13,7 @@
 namespace chati::service {
 
 // A match is confident when its similarity to the query reaches this.
-inline constexpr double match_threshold = 0.68;
+inline constexpr double match_threshold = 0.70;
 
 // The in-memory search index: questions sorted by the length of their normalised form, posting
 // lists of character bigrams (and of single characters for short questions) to find candidates,

@@ -68,7 +68,7 @@ TEST_F(lookup_test, noisy_queries_find_their_question) {
       {"12.【单选题】中国的首都是（ ）（2分）", "中国的首都是？"},
       {"中国的首度是", "中国的首都是？"},                             // typo
       {"日本首都是", "日本的首都是？"},                               // dropped character
-      {"ＷＯＲＬＤ 世界上最长的 河流是？", "世界上最长的河流是？"},  // width, spacing, extra word
+      {"１２．世界上最长的　河流是？", "世界上最长的河流是？"},    // full-width number, spacing
       {"床前明月光的下一句", "“床前明月光”的下一句是？"},             // copied without its end
       {"\"床前明月光\"出自哪首诗?(5.0分)", "“床前明月光”出自哪首诗？"},
       {"疑是地上霜 的上一句是", "“疑是地上霜”的上一句是？"},
