@@ -2,6 +2,7 @@
 #include <wx/init.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "runtime/form_runtime.h"
 #include "runtime/runtime_state.h"
@@ -21,7 +22,9 @@ class runtime_app : public wxApp {
 int run_process(int argc, char** argv, int (*program_entry)()) {
   wxApp::SetInstance(new runtime_app);
   if (!wxEntryStart(argc, argv)) {
-    std::fprintf(stderr, "运行时出错!\n错误信息：cannot open the display\n0\n0\n");
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "运行时出错!\n错误信息：cannot open the display %s\n0\n0\n",
+                 display ? display : "(DISPLAY is not set)");
     return 255;
   }
   // The program ends when its last window is gone after the loop started; the runtime says when.

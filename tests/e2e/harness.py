@@ -2,6 +2,7 @@
 window frame), driven by real key and mouse events through xdotool."""
 
 import os
+import random
 import shutil
 import signal
 import subprocess
@@ -22,32 +23,53 @@ def wait_for(predicate, timeout=15.0, interval=0.05, what="condition"):
 
 
 class Display:
-    """A private X server at 1280x1024x24 on a free display number, torn down on exit."""
+    """A private X server at 1280x1024x24, torn down on exit."""
 
     def __init__(self, window_manager=False):
         self.window_manager = window_manager
         self.procs = []
 
     def __enter__(self):
-        read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        self.procs.append(xvfb)
-        with os.fdopen(read_fd) as f:
-            number = f.readline().strip()
-        if not number:
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number
-        self.env = dict(os.environ, DISPLAY=self.name)
-        self.env.pop("WAYLAND_DISPLAY", None)
+        # A display number of its own, drawn at random: numbers freed a moment ago by another test
+        # are not reused while the old server may still be going away.
+        for _ in range(20):
+            number = random.randint(100, 30000)
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            xvfb = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.name = f":{number}"
+            self.env = dict(os.environ, DISPLAY=self.name)
+            self.env.pop("WAYLAND_DISPLAY", None)
+            try:
+                wait_for(lambda: xvfb.poll() is not None or subprocess.run(
+                    ["xdotool", "getdisplaygeometry"], env=self.env, stdout=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL, timeout=XDOTOOL_TIMEOUT).stdout.strip() == b"1280 1024",
+                    what="the X server")
+            except AssertionError:
+                xvfb.kill()
+                xvfb.wait()
+                continue
+            if xvfb.poll() is None:
+                self.procs.append(xvfb)
+                break
+        else:
+            raise RuntimeError("no X server could be started")
         if self.window_manager:
-            self.procs.append(subprocess.Popen(["openbox"], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-            wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root"]),
-                     what="openbox")
+            self.start_window_manager()
         return self
+
+    def start_window_manager(self):
+        for _ in range(3):
+            openbox = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            self.procs.append(openbox)
+            if wait_for(lambda: openbox.poll() is not None or
+                        b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root"]),
+                        timeout=30, what="openbox") is True and openbox.poll() is None:
+                return
+        raise AssertionError("openbox did not start")
 
     def __exit__(self, *exc):
         for p in reversed(self.procs):
@@ -84,16 +106,28 @@ class Client:
 
     def __init__(self, display, binary, cwd=None, env=None):
         self.display = display
-        self.stderr = tempfile.TemporaryFile()
         full_env = dict(display.env)
         # Toolkit and engine libraries are not built with the sanitizers: their own leaks at exit
         # are not the program's.
         full_env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
         full_env.update(env or {})
-        self.proc = subprocess.Popen([binary], cwd=cwd or tempfile.gettempdir(), env=full_env,
-                                     stdout=subprocess.DEVNULL, stderr=self.stderr,
-                                     start_new_session=True)
         self.window = None
+        # Under parallel test load a fresh private X server now and then refuses the very first
+        # connection of a toolkit; that is the test bed's trouble, not the program's, so the start
+        # is tried again then.
+        for attempt in range(3):
+            self.stderr = tempfile.TemporaryFile()
+            self.proc = subprocess.Popen([binary], cwd=cwd or tempfile.gettempdir(), env=full_env,
+                                         stdout=subprocess.DEVNULL, stderr=self.stderr,
+                                         start_new_session=True)
+            try:
+                self.proc.wait(1.0)
+            except subprocess.TimeoutExpired:
+                return
+            if "cannot open the display" not in self.stderr_text():
+                return
+            self.stderr.close()
+            time.sleep(0.5)
 
     def wait_for_window(self, timeout=30):
         def find():
@@ -122,6 +156,14 @@ class Client:
             if int(fields[1]) == self.proc.pid and comm.startswith("WebKitWeb"):
                 return True
         return False
+
+    def wait_for_edit_box_focus(self):
+        """Waits until the edit box shows its focus ring (the toolkit draws it in the accent blue)."""
+        def focused():
+            x, y, _, _ = self.geometry()
+            r, g, b = self.display.pixel(x + 64, y + 8 + 16)
+            return b > r + 60
+        wait_for(focused, timeout=15, interval=0.2, what="the edit box to get the focus")
 
     def key(self, *keys):
         for k in keys:
