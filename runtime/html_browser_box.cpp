@@ -45,7 +45,10 @@ html_browser_box::html_browser_box(wxWindow* parent, const element_record& recor
                      wxSize(record.width, record.height), wxBORDER_NONE);
   box_->SetBackgroundColour(*wxWHITE);
   if (record.disabled) box_->Disable();
-  view_ = wxWebView::New(box_, wxID_ANY, wxString(), wxPoint(0, 0), box_->GetClientSize());
+  // The first navigation goes to the stored address, or to the empty page when there is none.
+  const wxString start = text(address);
+  view_ = wxWebView::New(box_, wxID_ANY, start.empty() ? wxString("about:blank") : start,
+                         wxPoint(0, 0), box_->GetClientSize());
   if (!view_) {
     box_->Destroy();
     box_ = nullptr;
@@ -64,8 +67,6 @@ html_browser_box::html_browser_box(wxWindow* parent, const element_record& recor
   });
   // Offline and silent modes are off (the engine's normal working); the text size is its zoom.
   view_->SetZoom(static_cast<wxWebViewZoom>(std::clamp<std::int64_t>(integer(text_size), 0, 4)));
-  const wxString start = text(address);
-  view_->LoadURL(start.empty() ? wxString("about:blank") : start);
 }
 
 wxWindow* html_browser_box::widget() const { return box_; }

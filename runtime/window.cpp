@@ -149,18 +149,6 @@ void window_element::show_on_screen() {
   const std::int64_t how = integer(start_position);
   if (how == 2) frame_->Iconize();
   if (how == 3) frame_->Maximize();
-  // A window manager may place a window by its own policy when it first maps it; put it back
-  // where it belongs once, as soon as it is on the screen.
-  const wxRect wanted = frame_->GetRect();
-  auto once = std::make_shared<bool>(false);
-  frame_->Bind(wxEVT_MOVE, [this, wanted, once](wxMoveEvent& event) {
-    event.Skip();
-    if (*once) return;
-    *once = true;
-    wxTheApp->CallAfter([frame = frame_, wanted] {
-      if (frame->GetPosition() != wanted.GetPosition()) frame->Move(wanted.GetPosition());
-    });
-  });
   frame_->Show();
   frame_->Raise();
 }
