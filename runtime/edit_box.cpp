@@ -1,5 +1,6 @@
 #include <wx/textctrl.h>
 
+#include "runtime/colour.h"
 #include "runtime/element.h"
 
 namespace runtime {
@@ -40,10 +41,6 @@ constexpr setting_spec edit_box_settings[] = {
     {28, "data_column", setting_type::text, ""},
 };
 
-wxColour colour_of(std::int64_t bgr) {
-  return wxColour(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
 long border_style(std::int64_t border) {
   switch (border) {
     case 0:
@@ -73,8 +70,8 @@ class edit_box : public element {
     ctrl_ = new wxTextCtrl(parent, child_id, text(content), wxPoint(record.left, record.top),
                            wxSize(record.width, record.height), style);
     if (record.disabled) ctrl_->Disable();
-    ctrl_->SetForegroundColour(colour_of(integer(text_colour)));
-    ctrl_->SetBackgroundColour(colour_of(integer(background_colour)));
+    ctrl_->SetForegroundColour(colour_from_setting(integer(text_colour)));
+    ctrl_->SetBackgroundColour(colour_from_setting(integer(background_colour)));
     if (integer(maximum_length) > 0) ctrl_->SetMaxLength(integer(maximum_length));
     ctrl_->SetInsertionPoint(0);
   }
@@ -111,10 +108,10 @@ class edit_box : public element {
         ctrl_->ChangeValue(text(content));
         break;
       case text_colour:
-        ctrl_->SetForegroundColour(colour_of(integer(text_colour)));
+        ctrl_->SetForegroundColour(colour_from_setting(integer(text_colour)));
         break;
       case background_colour:
-        ctrl_->SetBackgroundColour(colour_of(integer(background_colour)));
+        ctrl_->SetBackgroundColour(colour_from_setting(integer(background_colour)));
         break;
       case maximum_length:
         ctrl_->SetMaxLength(std::max<std::int64_t>(0, integer(maximum_length)));

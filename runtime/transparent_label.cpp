@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/colour.h"
 #include "runtime/element.h"
 
 namespace runtime {
@@ -77,8 +78,7 @@ class transparent_label : public element {
     label_ = new wxStaticText(parent, child_id, text(caption), wxPoint(record.left, record.top),
                               wxDefaultSize, style);
     label_->SetFont(logical_font(text(font), parent->GetFont()));
-    const std::int64_t bgr = integer(text_colour);
-    label_->SetForegroundColour(wxColour(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
+    label_->SetForegroundColour(colour_from_setting(integer(text_colour)));
     place();
   }
 

@@ -5,6 +5,7 @@
 #include <wx/frame.h>
 #include <wx/settings.h>
 
+#include "runtime/colour.h"
 #include "runtime/runtime_state.h"
 
 namespace runtime {
@@ -80,11 +81,6 @@ long frame_style(const element& e) {
   return style;
 }
 
-wxColour colour_of(std::int64_t value, wxSystemColour system_default) {
-  if (value < 0 || value > 0xFFFFFF) return wxSystemSettings::GetColour(system_default);
-  return wxColour(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
 // Where the window goes: centred on the screen, each division truncating toward zero.
 wxPoint centred_position(int width, int height) {
   const wxRect screen = wxDisplay(0u).GetGeometry();
@@ -100,7 +96,8 @@ std::unique_ptr<element> create_window(wxWindow*, const element_record& record, 
   auto* frame = new wxFrame(nullptr, wxID_ANY, settings.text(title), wxDefaultPosition,
                             wxSize(record.width, record.height), frame_style(settings));
   auto w = std::make_unique<window_element>(record, frame);
-  frame->SetBackgroundColour(colour_of(w->integer(background_colour), wxSYS_COLOUR_BTNFACE));
+  frame->SetBackgroundColour(
+      colour_from_setting(w->integer(background_colour), wxSYS_COLOUR_BTNFACE));
 
   const window_number number = record.number;
   frame->Bind(wxEVT_DESTROY, [frame, number](wxWindowDestroyEvent& event) {
@@ -156,7 +153,8 @@ void window_element::show_on_screen() {
 void window_element::apply(property_index index) {
   if (index == title) frame_->SetTitle(text(title));
   if (index == background_colour) {
-    frame_->SetBackgroundColour(colour_of(integer(background_colour), wxSYS_COLOUR_BTNFACE));
+    frame_->SetBackgroundColour(
+        colour_from_setting(integer(background_colour), wxSYS_COLOUR_BTNFACE));
     frame_->Refresh();
   }
 }
