@@ -133,7 +133,8 @@ class Client:
         def find():
             if self.proc.poll() is not None:
                 raise AssertionError(f"client exited with {self.proc.returncode}: {self.stderr_text()}")
-            out = self.display.run(["xdotool", "search", "--onlyvisible", "--classname", "chati"])
+            out = self.display.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
+                                    "--classname", "chati"])
             ids = out.split()
             return ids[0].decode() if ids else None
         self.window = wait_for(find, timeout=timeout, what="the start window")

@@ -73,5 +73,20 @@ class KeyboardRules(LookupTestCase):
                          [self.client.window])
 
 
+class FocusAfterActivation(LookupTestCase):
+    window_manager = True
+
+    def test_the_control_that_had_the_focus_gets_it_back(self):
+        self.client.wait_for_window()
+        self.client.type("back")
+        self.client.key("Tab")  # the button
+        other = self.start_client()
+        other.wait_for_window()  # another window now active
+        self.assertNotEqual(other.window, self.client.window)
+        self.display.xdotool("windowactivate", "--sync", self.client.window)
+        self.client.key("space")
+        self.expect_request("back")
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -83,7 +83,13 @@ TEST(QueryButton, TenThousandQueriesKeepNothing) {
     ASSERT_EQ(rec.live_blocks, 0u);
   }
   // Every block comes back; what the process holds does not grow with the number of queries.
+  // (AddressSanitizer keeps freed blocks in quarantine, so there only the block count and its
+  // leak check speak.)
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT(resident_kib() - before, 1024);
+#else
+  (void)before;
+#endif
 }
 
 }  // namespace
