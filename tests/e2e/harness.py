@@ -57,7 +57,11 @@ class Display:
         else:
             raise RuntimeError("no X server could be started")
         if self.window_manager:
-            self.start_window_manager()
+            try:
+                self.start_window_manager()
+            except BaseException:
+                self.__exit__(None, None, None)
+                raise
         return self
 
     def start_window_manager(self):
