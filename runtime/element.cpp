@@ -16,22 +16,20 @@ element::element(const element_record& record, const control_kind& kind)
   values_[property_visible] = std::int64_t{record.visible};
   values_[property_disabled] = std::int64_t{record.disabled};
   values_[property_mouse_pointer] = std::int64_t{0};
+  // The kind's defaults first, then what the form data sets.
+  const auto keep = [this](const setting_value& v) {
+    if (const auto* i = std::get_if<std::int64_t>(&v.value))
+      values_[v.index] = *i;
+    else
+      values_[v.index] = wxString::FromUTF8(std::get<std::string>(v.value));
+  };
   for (const setting_spec& spec : kind.settings) {
     setting_value v;
     parse_setting(spec, spec.default_value, v);
-    if (const auto* i = std::get_if<std::int64_t>(&v.value))
-      values_[spec.index] = *i;
-    else
-      values_[spec.index] = wxString::FromUTF8(std::get<std::string>(v.value));
+    keep(v);
   }
-  if (record.settings) {
-    for (const setting_value& v : record.settings->values) {
-      if (const auto* i = std::get_if<std::int64_t>(&v.value))
-        values_[v.index] = *i;
-      else
-        values_[v.index] = wxString::FromUTF8(std::get<std::string>(v.value));
-    }
-  }
+  if (record.settings)
+    for (const setting_value& v : record.settings->values) keep(v);
 }
 
 std::int64_t element::integer(property_index index) const {

@@ -49,8 +49,6 @@ class element {
   // Called after a property of the kind was stored, to bring the toolkit window in line.
   virtual void apply(property_index) {}
 
-  void store(property_index index, stored value) { values_[index] = std::move(value); }
-
  private:
   element_record record_;
   const control_kind& kind_;

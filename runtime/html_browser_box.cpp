@@ -29,6 +29,11 @@ constexpr setting_spec browser_settings[] = {
     {13, "page_title", setting_type::text, ""},
 };
 
+// Text sizes 0 (smallest) to 4 (largest) are the engine's five zoom levels.
+wxWebViewZoom zoom_of(std::int64_t text_size) {
+  return static_cast<wxWebViewZoom>(std::clamp<std::int64_t>(text_size, 0, 4));
+}
+
 std::unique_ptr<element> create_browser_box(wxWindow* parent, const element_record& record,
                                             int child_id) {
   if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) return nullptr;
@@ -66,7 +71,7 @@ html_browser_box::html_browser_box(wxWindow* parent, const element_record& recor
     status_text_ = event.GetString();
   });
   // Offline and silent modes are off (the engine's normal working); the text size is its zoom.
-  view_->SetZoom(static_cast<wxWebViewZoom>(std::clamp<std::int64_t>(integer(text_size), 0, 4)));
+  view_->SetZoom(zoom_of(integer(text_size)));
 }
 
 wxWindow* html_browser_box::widget() const { return box_; }
@@ -95,7 +100,7 @@ void html_browser_box::apply(property_index index) {
       view_->LoadURL(text(address));
       break;
     case text_size:
-      view_->SetZoom(static_cast<wxWebViewZoom>(std::clamp<std::int64_t>(integer(text_size), 0, 4)));
+      view_->SetZoom(zoom_of(integer(text_size)));
       break;
     default:
       break;

@@ -15,6 +15,7 @@
 
 #include "import_parsers.h"
 #include "ngram_index.h"
+#include "bench_arguments.h"
 #include "noisy_query.h"
 #include "normalize.h"
 #include "poetry.h"
@@ -49,14 +50,6 @@ struct outcome {
   bool correct = false; // the top match is the question the query was made from
   std::string kinds;
 };
-
-std::string arg_value(int& i, int argc, char** argv) {
-  if (i + 1 >= argc) {
-    std::fprintf(stderr, "%s needs a value\n", argv[i]);
-    std::exit(2);
-  }
-  return argv[++i];
-}
 
 }  // namespace
 

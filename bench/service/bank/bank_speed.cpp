@@ -21,6 +21,7 @@
 
 #include "bank_file.h"
 #include "lookup.h"
+#include "bench_arguments.h"
 #include "noisy_query.h"
 #include "normalize.h"
 #include "poetry.h"
@@ -92,14 +93,6 @@ std::vector<std::pair<std::string, std::string>> generate(std::size_t n, const s
     out.emplace_back(buf, verses[rng() % verses.size()]);
   }
   return out;
-}
-
-std::string arg_value(int& i, int argc, char** argv) {
-  if (i + 1 >= argc) {
-    std::fprintf(stderr, "%s needs a value\n", argv[i]);
-    std::exit(2);
-  }
-  return argv[++i];
 }
 
 }  // namespace
